@@ -1,0 +1,6 @@
+// Resource ids shared by the resource script and the code. Dialog templates
+// are named resources ("DIALOG_SERVER", "WAITDLG"); each dialog's control ids
+// are in its own header beside this one, included below.
+#pragma once
+
+#define IDR_MANIFEST 1
