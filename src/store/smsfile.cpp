@@ -1,6 +1,5 @@
 #include "store/smsfile.h"
 
-#include <climits>
 #include <cstdio>
 #include <cstring>
 
@@ -91,7 +90,7 @@ const Key kKeys[] = {
 
 #undef TEXT_KEY
 
-// Key names and lengths, lower-cased once, for a quick first-letter test.
+// Key name lengths, counted once.
 struct KeyIndex {
   size_t len[sizeof kKeys / sizeof kKeys[0]];
   KeyIndex() {

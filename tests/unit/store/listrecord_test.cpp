@@ -81,14 +81,3 @@ TEST(ListRecords, StatusTexts) {
     EXPECT_STREQ(out, cases[i].status) << "case " << i;
   }
 }
-
-TEST(ListRecords, ScanArray) {
-  ListRecord** a = NewScanArray();
-  ASSERT_NE(a, nullptr);
-  for (unsigned i = 0; i < kScanArraySize; ++i) ASSERT_EQ(a[i], nullptr) << i;
-  ListRecordBuilder b;
-  BeginListRecord(&b);
-  AddListField(&b, "x");
-  a[0] = FinishListRecord(&b);
-  FreeScanArray(a, 1);  // the sanitizer reports a leak if a record stays
-}
