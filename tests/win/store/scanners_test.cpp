@@ -190,6 +190,8 @@ TEST_F(Store, SmsInboxOrderStatusAndText) {
   WriteFileText(in + "modem1\\C.IN", "[SMS-IN]\r\nSender=+4403\r\nbinary=Yes\r\ndcs=0\r\nData=C8329BFD06\r\n");
   WriteFileText(in + "D.IN", "[SMS-IN]\r\nSender=+4404\r\nbinary=Yes\r\ndcs=4\r\nData=0102\r\n");
   WriteFileText(in + "E.IN", "no section at all");
+  MakeDir(in + "modem1\\deeper");
+  WriteFileText(in + "modem1\\deeper\\F.IN", "[SMS-IN]\r\nSender=+4405\r\n");  // too deep: never seen
 
   Scan scan(ScanSmsInbox, 7);
   EXPECT_EQ(scan.total, 5u);
