@@ -148,6 +148,17 @@ class Answers(unittest.TestCase):
             for final in (b"\nOK", b"\rOK", b"ERROR", b">"):
                 self.assertNotIn(final, out, "garbage %d" % i)
 
+    def test_scripted_exceptions(self):
+        self.check([
+            ({"mute": {"AT+CPIN?"}}, [(b"AT+CPIN?\r", b""), (b"at+cpin?\r", b""), (b"AT\r", b"AT\r" + OK)]),
+            ({"replies": {"AT+CSMS=0": b"\r\n+CMS ERROR: 500\r\n"}, "echo": False},
+             [(b"AT+CSMS=0\r", b"\r\n+CMS ERROR: 500\r\n"), (b"AT+CSMS=128\r", b"\r\n+CSMS: 1,1,1\r\n" + OK)]),
+            ({"replies": {"ATE0V1": b"OK"}}, [(b"ATE0V1\r", b"ATE0V1\rOK")]),
+        ])
+        opts, _ = modemsim.parse_options(["--prefix", "/x", "--mute", "at+cpin?", "--reply", "ATI|Zarq\\r\\n\\x00"])
+        self.assertEqual(opts.mute, {"AT+CPIN?"})
+        self.assertEqual(opts.replies, {"ATI": b"Zarq\r\n\x00"})
+
     def test_fixed_rate(self):
         modem, _ = make(baud=2400)
         for i, rate in enumerate((0, 115200, 57600, 38400, 19200, 9600)):
