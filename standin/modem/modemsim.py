@@ -139,6 +139,12 @@ class Modem:
                     if hearing:
                         out += self.end_body(unit)
                 continue
+            if b == ESC and len(self.line) == 1:
+                # A cancel with no prompt to cancel (the modem answered
+                # AT+CMGS without one): logged on its own, ignored.
+                units.append(bytes(self.line))
+                self.line = bytearray()
+                continue
             if b == CR[0]:
                 unit = bytes(self.line)
                 self.line = bytearray()

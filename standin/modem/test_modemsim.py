@@ -125,7 +125,7 @@ class Answers(unittest.TestCase):
         self.check([
             ({"echo": False}, [(b"AT+CMGS=86\r", b"\r\n> "), (b"\x1b", OK), (b"\r", b""), (b"AT\r", OK)]),
             ({"echo": False}, [(b"AT+CMGS=86\r", b"\r\n> "), (b"0011\x1a", b"\r\n+CMGS: 0\r\n" + OK)]),
-            ({"echo": False, "cmgs": "ok"}, [(b"AT+CMGS=86\r", OK)]),
+            ({"echo": False, "cmgs": "ok"}, [(b"AT+CMGS=86\r", OK), (b"\x1b", b""), (b"\r", b""), (b"AT\r", OK)]),
             ({"echo": False, "cmgs": "error"}, [(b"AT+CMGS=86\r", b"\r\n+CMS ERROR: 500\r\n")]),
             ({"echo": False}, [(b"AT+CMGS=x\r", b"\r\n+CMS ERROR: 304\r\n"),
                                (b"AT+CMGS=2000\r", b"\r\n+CMS ERROR: 304\r\n")]),
@@ -216,6 +216,12 @@ class Answers(unittest.TestCase):
         for cmd in steps:
             units += modem.receive(cmd, 9600)[0]
         self.assertEqual(units, [b"\r", b'AT+CPIN="1234"\r', b"AT+CMGS=86\r", b"00\x1b", b"\r", b"+++ATH0\r"])
+        # Without a prompt the ESC is a unit of its own.
+        modem, _ = make(cmgs="ok")
+        units = []
+        for cmd in (b"AT+CMGS=86\r", b"\x1b", b"\r", b"AT\r"):
+            units += modem.receive(cmd, 9600)[0]
+        self.assertEqual(units, [b"AT+CMGS=86\r", b"\x1b", b"\r", b"AT\r"])
 
     def test_escape_round_trip(self):
         rng = random.Random(7)
