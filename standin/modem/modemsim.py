@@ -90,6 +90,7 @@ class Modem:
         self.attached = False
         self.call_up = False
         self.pending_reset = False
+        self.plus_run = 0             # pluses ending the last data chunk
         self.mode = "command"         # command | body (after the "> " prompt) | data (after CONNECT)
         self.line = bytearray()
         self.deaf_until = 0.0
@@ -115,12 +116,19 @@ class Modem:
         i = 0
         while i < len(data):
             if self.mode == "data":
-                j = data.find(b"+++", i)
+                # The escape may arrive split over reads: count the pluses
+                # that ended the previous chunk.
+                rest = bytes(data[i:])
+                j = (b"+" * self.plus_run + rest).find(b"+++")
                 if j < 0:
-                    units.append(bytes(data[i:]))
+                    units.append(rest)
+                    tail = len(rest) - len(rest.rstrip(b"+"))
+                    self.plus_run = min(2, self.plus_run + tail if tail == len(rest) else tail)
                     break
-                units.append(bytes(data[i:j + 3]))
-                i = j + 3
+                end = j + 3 - self.plus_run
+                units.append(rest[:end])
+                i += end
+                self.plus_run = 0
                 self.mode = "command"
                 if hearing:
                     out += self.final(True)

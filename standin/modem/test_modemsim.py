@@ -205,6 +205,9 @@ class Answers(unittest.TestCase):
                 (b"ATH0\r", OK),
                 (b"ATO\r", ERROR),
             ]),
+            ({"echo": False}, [
+                (b'AT+CGDCONT=2,"IP","internet"\r', OK), (b"ATD*99***2#\r", b"\r\nCONNECT\r\n"),
+                (b"a+", b""), (b"+", b""), (b"+ATH0\r", OK + OK), (b"AT\r", OK)]),
             ({"echo": False, "gprs": False}, [(b'AT+CGDCONT=1,"IP","x"\r', ERROR), (b"AT+CGATT=1\r", ERROR)]),
             ({"echo": False, "cfun": 0}, [(b'AT+CGDCONT=1,"IP","x"\r', OK), (b"AT+CGATT=1\r", b"\r\n+CME ERROR: 30\r\n")]),
         ])
