@@ -84,14 +84,14 @@ HBITMAP CreateCanvas(HDC dc, int width, int height, DWORD** bits) {
   return bitmap;
 }
 
-// What the screen shows of a window.
-Pixels CaptureScreen(HWND window) {
+// What the screen shows of a window, at most `limit` pixels wide and high.
+Pixels CaptureScreen(HWND window, int limit = 256) {
   Pixels out;
   RECT r;
   if (!GetWindowRect(window, &r)) return out;
   out.width = r.right - r.left;
   out.height = r.bottom - r.top;
-  if (out.width <= 0 || out.height <= 0 || out.width > 256 || out.height > 256) return out;
+  if (out.width <= 0 || out.height <= 0 || out.width > limit || out.height > limit) return out;
   HDC screen = GetDC(nullptr);
   HDC memory = CreateCompatibleDC(screen);
   DWORD* bits = nullptr;
@@ -330,6 +330,46 @@ bool FindMessageBox(DWORD processId, MessageBoxInfo* box, DWORD timeoutMs) {
 void AnswerMessageBox(const MessageBoxInfo& box, int button) {
   PostMessageA(box.window, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
                reinterpret_cast<LPARAM>(GetDlgItem(box.window, button)));
+}
+
+bool SaveWindowImage(HWND window, const std::string& path) {
+  SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  Sleep(300);
+  Pixels image = CaptureScreen(window, 4096);
+  SetWindowPos(window, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  if (image.bits.empty()) return false;
+
+  int stride = (image.width * 3 + 3) & ~3;
+  std::vector<BYTE> rows(size_t(stride) * image.height);
+  for (int y = 0; y < image.height; ++y)  // bottom-up, as BMP files keep them
+    for (int x = 0; x < image.width; ++x) {
+      DWORD p = image.bits[size_t(y) * image.width + x];
+      BYTE* d = &rows[size_t(image.height - 1 - y) * stride + x * 3];
+      d[0] = BYTE(p);
+      d[1] = BYTE(p >> 8);
+      d[2] = BYTE(p >> 16);
+    }
+  BITMAPINFOHEADER info = {};
+  info.biSize = sizeof info;
+  info.biWidth = image.width;
+  info.biHeight = image.height;
+  info.biPlanes = 1;
+  info.biBitCount = 24;
+  info.biCompression = BI_RGB;
+  info.biSizeImage = DWORD(rows.size());
+  BITMAPFILEHEADER file = {};
+  file.bfType = 0x4D42;  // "BM"
+  file.bfOffBits = sizeof file + sizeof info;
+  file.bfSize = file.bfOffBits + info.biSizeImage;
+
+  HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  bool ok = WriteFile(h, &file, sizeof file, &written, nullptr) && WriteFile(h, &info, sizeof info, &written, nullptr) &&
+            WriteFile(h, rows.data(), DWORD(rows.size()), &written, nullptr);
+  CloseHandle(h);
+  return ok;
 }
 
 bool WaitGone(HWND window, DWORD timeoutMs) {

@@ -95,6 +95,10 @@ struct MessageBoxInfo {
 bool FindMessageBox(DWORD processId, MessageBoxInfo* box, DWORD timeoutMs);
 // Presses one of the box's buttons (IDYES, IDNO, IDCANCEL, IDOK, ...).
 void AnswerMessageBox(const MessageBoxInfo& box, int button);
+// Saves what the screen shows of `window` (raised above other windows) as a
+// 24-bit BMP file.
+bool SaveWindowImage(HWND window, const std::string& path);
+
 // Waits until `window` is gone.
 bool WaitGone(HWND window, DWORD timeoutMs);
 
