@@ -188,4 +188,40 @@ TEST_F(ServicesTest, WizardServerStepInstallsAndStartsTheServicesOnNext) {
   EXPECT_EQ(app_.WaitExit(kBoxTimeoutMs), 0u);
 }
 
+// Entering the wizard with the services running stops them first, behind the
+// wait window.
+TEST_F(ServicesTest, WizardStopsRunningServicesBehindTheWaitWindow) {
+  {
+    ui::Program installer;
+    ASSERT_TRUE(installer.StartConfig("-INSTALLSERVICE -QUIET"));
+    EXPECT_EQ(installer.WaitExit(60000), 0u);
+  }
+  ASSERT_TRUE(WaitState("ZarqSMS", SERVICE_RUNNING));
+  // Holds the SMS gateway in its stop wait while the window is looked at.
+  WriteSetting(g_SmsgwIni, "SMSGW", "IgnoreStopRequests", "Yes");
+  WriteSetting(g_SmsgwIni, "SMSGW", "Modem1", "Test Modem");
+  ASSERT_TRUE(app_.StartConfig("-WIZARD"));
+
+  HWND wait = nullptr;
+  EXPECT_TRUE(ui::WaitUntil(
+      [&] {
+        for (HWND w : ui::TopWindows(app_.Id()))
+          if (GetDlgItem(w, IDC_WAIT_TEXT)) return (wait = w) != nullptr;
+        return false;
+      },
+      kStartTimeoutMs));
+  EXPECT_EQ(ui::WindowText(wait), "Please wait...");
+  EXPECT_EQ(ui::ItemText(wait, IDC_WAIT_TEXT), "Stopping Services...");
+  EXPECT_FALSE(ui::FindSheet(app_.Id(), 0)) << "the wizard waits for the services";
+
+  WriteSetting(g_SmsgwIni, "SMSGW", "IgnoreStopRequests", "");
+  EXPECT_TRUE(ui::WaitGone(wait, kServiceTimeoutMs));
+  HWND wizard = ui::FindSheet(app_.Id(), kStartTimeoutMs);
+  ASSERT_TRUE(wizard);
+  EXPECT_EQ(ServiceState("ZarqSMS"), static_cast<DWORD>(SERVICE_STOPPED));
+  EXPECT_EQ(ServiceState("ZarqMMSC"), static_cast<DWORD>(SERVICE_STOPPED));
+  ui::PressButton(wizard, PSBTN_CANCEL);
+  EXPECT_EQ(app_.WaitExit(kBoxTimeoutMs), 0u);
+}
+
 }  // namespace

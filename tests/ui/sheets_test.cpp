@@ -156,3 +156,47 @@ TEST_F(AppTest, CancelWithUnsavedEditsAsksBeforeThrowingThemAway) {
 }
 
 }  // namespace
+
+namespace {
+
+struct FrameCase {
+  bool helpDocument;
+  bool wizard;
+};
+
+// The Help button follows the help document's presence beside the program,
+// in both sheets; the configuration sheet has a minimise box, the wizard not.
+TEST_F(AppTest, SheetsOfferHelpOnlyWithTheDocumentAndOnlyTheConfigurationSheetMinimises) {
+  const FrameCase cases[] = {{false, false}, {true, false}, {false, true}, {true, true}};
+  for (size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
+    const FrameCase& c = cases[i];
+    ScratchDir program("prog");
+    char here[MAX_PATH];
+    GetModuleFileNameA(nullptr, here, sizeof here);
+    std::string bin(here);
+    bin.erase(bin.find_last_of('\\') + 1);
+    for (const char* file : {"ZARQCFG.EXE", "ZARQACCT.DLL", "ZARQPEER.DLL"})
+      ASSERT_TRUE(CopyFileA((bin + file).c_str(), (program / file).c_str(), FALSE)) << file;
+    if (c.helpDocument) WriteFileText(program / "ZarqSMS Lite.pdf", "%PDF-1.4\n");
+    WriteSetting(g_SmsgwIni, "SMSGW", "Modem1", c.wizard ? "" : "Test Modem");
+
+    ui::Program app;
+    ASSERT_TRUE(app.Start(program / "ZARQCFG.EXE")) << "case " << i;
+    HWND sheet = ui::FindSheet(app.Id(), kStartTimeoutMs);
+    ASSERT_TRUE(sheet) << "case " << i;
+    EXPECT_EQ(ui::IsItemVisible(sheet, IDHELP) && ui::IsItemEnabled(sheet, IDHELP), c.helpDocument) << "case " << i;
+    LONG_PTR style = GetWindowLongPtrA(sheet, GWL_STYLE);
+    EXPECT_EQ((style & WS_MINIMIZEBOX) != 0, !c.wizard) << "case " << i;
+    ui::PressButton(sheet, PSBTN_CANCEL);
+    ui::WaitUntil(
+        [&] {
+          ui::MessageBoxInfo box;
+          if (ui::FindMessageBox(app.Id(), &box, 0)) ui::AnswerMessageBox(box, IDNO);
+          return !app.Running();
+        },
+        kBoxTimeoutMs);
+    EXPECT_EQ(app.WaitExit(1000), 0u) << "case " << i;
+  }
+}
+
+}  // namespace

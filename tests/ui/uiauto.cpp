@@ -277,7 +277,13 @@ void PressButton(HWND sheet, int button) { PostMessageA(sheet, PSM_PRESSBUTTON, 
 
 std::string WindowText(HWND window) {
   char text[2048] = "";
-  SendTimed(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+  DWORD_PTR length = 0;
+  if (SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 1000,
+                          &length))
+    return text;
+  // The program is busy (a service wait blocks its thread): the text the
+  // system keeps for the window, right for captions, labels and buttons.
+  GetWindowTextA(window, text, sizeof text);
   return text;
 }
 
