@@ -46,6 +46,11 @@ TEST_F(AppTest, WizardOnFirstRunSwitchesDebugLogsOnAndItsCancelEndsTheProgram) {
   ui::ClickItem(complete, IDC_WIZCOMPLETE_NO);
   EXPECT_TRUE(ui::WaitUntil([&] { return ButtonUsable(wizard, ui::kFinishButton); }, 5000)) << "after No";
   EXPECT_TRUE(ButtonUsable(wizard, ui::kBackButton)) << "after No";
+  // Yes and Next go on to the test message.
+  ui::ClickItem(complete, IDC_WIZCOMPLETE_YES);
+  EXPECT_TRUE(ui::WaitUntil([&] { return ButtonUsable(wizard, ui::kNextButton); }, 5000)) << "Yes again";
+  ui::PressButton(wizard, PSBTN_NEXT);
+  EXPECT_TRUE(ui::WaitUntil([&] { return ui::WindowText(wizard) == titles[kTestMessageStep]; }, 5000));
 
   // Nothing unsaved: Cancel ends the program at once, without the configuration sheet.
   ui::PressButton(wizard, PSBTN_CANCEL);
@@ -131,7 +136,17 @@ TEST_F(AppTest, CancelWithUnsavedEditsAsksBeforeThrowingThemAway) {
   HWND sheet = OpenConfigurationSheet();
   ASSERT_TRUE(sheet);
   HWND server = ui::SelectPage(sheet, kServerPage);
+  ui::SelectPage(sheet, kDebugLogPage);
+  // The pages answer the sibling query 2038 with the unsaved-edits flag, and nothing else.
+  auto query = [&](WPARAM code) {
+    DWORD_PTR answer = 0;
+    SendMessageTimeoutA(sheet, PSM_QUERYSIBLINGS, code, 0, SMTO_ABORTIFHUNG, 5000, &answer);
+    return answer;
+  };
+  EXPECT_EQ(query(2038), 0u);
   ui::SetItemText(server, IDC_SERVER_WEBPORT, "9999");
+  EXPECT_EQ(query(2038), 1u);
+  EXPECT_EQ(query(2037), 0u);
 
   // Asked on whichever page the sheet shows; No and Cancel keep the sheet open.
   for (int pageIndex : {kServerPage, kDebugLogPage, kStatusPage}) {
