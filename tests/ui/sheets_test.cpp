@@ -20,6 +20,9 @@ TEST_F(AppTest, WizardOnFirstRunSwitchesDebugLogsOnAndItsCancelEndsTheProgram) {
   EXPECT_EQ(IniValue(MmscIni(), "MMSC", "Debug"), "Yes");
   EXPECT_EQ(IniValue(MmswapIni(), "MMSWAP", "Debug"), "Yes");
 
+  EXPECT_TRUE(ui::WaitUntil([&] { return ButtonUsable(wizard, ui::kNextButton); }, 5000)) << "first step";
+  EXPECT_FALSE(ButtonUsable(wizard, ui::kBackButton)) << "first step";
+
   // The title bar follows the page; the Server step is not left with Next
   // here, which would install the services.
   const char* const titles[] = {
