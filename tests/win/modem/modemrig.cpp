@@ -47,13 +47,33 @@ HANDLE OpenSimPort(const ModemSim& sim, unsigned baud) {
   return h;
 }
 
-bool PortIsFree(const std::string& port) {
-  std::string name = port + ":";
-  HANDLE h = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED,
-                         nullptr);
-  if (h == INVALID_HANDLE_VALUE) return false;
-  CloseHandle(h);
-  return true;
+DWORD HandleCount() {
+  DWORD n = 0;
+  GetProcessHandleCount(GetCurrentProcess(), &n);
+  return n;
+}
+
+namespace {
+
+bool LinkExists(const std::string& windowsPath) {
+  return GetFileAttributesA(windowsPath.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+}  // namespace
+
+DeniedPort::DeniedPort(int number) {
+  char prefix[MAX_PATH] = "";
+  if (!GetEnvironmentVariableA("WINEPREFIX", prefix, sizeof prefix)) return;
+  link_ = std::string(prefix) + "/dosdevices/com" + std::to_string(number);
+  // A file the kernel will not open for writing, even for root.
+  RunLinuxCommand("/bin/ln -sfn /sys/kernel/notes " + link_);
+  for (int i = 0; i < 100 && !LinkExists(WindowsPathOf(link_)); ++i) Sleep(50);
+  ready_ = LinkExists(WindowsPathOf(link_));
+}
+
+DeniedPort::~DeniedPort() {
+  if (!link_.empty()) RunLinuxCommand("/bin/rm -f " + link_);
+  for (int i = 0; i < 100 && LinkExists(WindowsPathOf(link_)); ++i) Sleep(50);
 }
 
 std::string Escaped(const std::string& bytes) {

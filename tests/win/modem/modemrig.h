@@ -39,8 +39,24 @@ class Port {
 // at `baud` 8N1, as the direct road leaves it.
 HANDLE OpenSimPort(const ModemSim& sim, unsigned baud = 115200);
 
-// True when the port can be opened exclusively (nobody holds it any more).
-bool PortIsFree(const std::string& port);
+// The number of handles this process holds: Wine does not refuse a second
+// open of a COM port, so released handles are checked by counting.
+DWORD HandleCount();
+
+// A COM port of the prefix that refuses to open with "access denied" (a link
+// to a file the kernel opens read-only), removed on destruction.
+class DeniedPort {
+ public:
+  explicit DeniedPort(int number);
+  ~DeniedPort();
+  DeniedPort(const DeniedPort&) = delete;
+  DeniedPort& operator=(const DeniedPort&) = delete;
+  bool Ready() const { return ready_; }
+
+ private:
+  std::string link_;
+  bool ready_ = false;
+};
 
 // "rate bytes" per command with the bytes escaped, for readable failures.
 std::vector<std::string> RatedCommands(const ModemSim& sim);
