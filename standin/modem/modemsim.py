@@ -617,6 +617,15 @@ def line_rate(fd):
 
 def make_pty():
     master, slave = os.openpty()
+    # Make the pty our own controlling terminal. Otherwise the first session
+    # leader without one that opens it (the wineserver, started with setsid,
+    # opens device files itself) adopts it and gets SIGHUP when we close it.
+    try:
+        if os.getsid(0) != os.getpid():
+            os.setsid()
+        fcntl.ioctl(slave, termios.TIOCSCTTY, 0)
+    except OSError:
+        pass
     # Raw like a serial line: no echo, no line editing, no CR/LF rewriting.
     tty.setraw(slave)
     attrs = termios.tcgetattr(slave)
