@@ -1,0 +1,105 @@
+#include "modemrig.h"
+
+#include <cstdio>
+
+#include "modem/atchannel.h"
+#include "modem/modemclock.h"
+
+namespace {
+
+unsigned g_factor = 1;
+ULONGLONG g_startTick = 0;
+time_t g_startTime = 0;
+
+time_t FastNow() {
+  return g_startTime + static_cast<time_t>((GetTickCount64() - g_startTick) * g_factor / 1000);
+}
+
+void FastSleep(unsigned long ms) { Sleep(ms / g_factor); }
+
+const ModemClock kFastClock = {FastNow, FastSleep};
+
+}  // namespace
+
+FastModemClock::FastModemClock(unsigned factor) {
+  g_factor = factor ? factor : 1;
+  g_startTick = GetTickCount64();
+  g_startTime = time(nullptr);
+  SetModemClock(&kFastClock);
+}
+
+FastModemClock::~FastModemClock() { SetModemClock(nullptr); }
+
+HANDLE OpenSimPort(const ModemSim& sim, unsigned baud) {
+  std::string name = sim.Port() + ":";
+  HANDLE h = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED,
+                         nullptr);
+  if (h == INVALID_HANDLE_VALUE) return h;
+  SetupComm(h, 1024, 1024);
+  SetOpenTimeouts(h);
+  DCB dcb = {};
+  dcb.DCBlength = sizeof dcb;
+  GetCommState(h, &dcb);
+  char mode[64];
+  snprintf(mode, sizeof mode, "baud=%u parity=N data=8 stop=1", baud);
+  BuildCommDCBA(mode, &dcb);
+  SetCommState(h, &dcb);
+  return h;
+}
+
+DWORD HandleCount() {
+  DWORD n = 0;
+  GetProcessHandleCount(GetCurrentProcess(), &n);
+  return n;
+}
+
+namespace {
+
+bool LinkExists(const std::string& windowsPath) {
+  return GetFileAttributesA(windowsPath.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+}  // namespace
+
+DeniedPort::DeniedPort(int number) {
+  char prefix[MAX_PATH] = "";
+  if (!GetEnvironmentVariableA("WINEPREFIX", prefix, sizeof prefix)) return;
+  link_ = std::string(prefix) + "/dosdevices/com" + std::to_string(number);
+  // A file the kernel will not open for writing, even for root.
+  RunLinuxCommand("/bin/ln -sfn /sys/kernel/notes " + link_);
+  for (int i = 0; i < 100 && !LinkExists(WindowsPathOf(link_)); ++i) Sleep(50);
+  ready_ = LinkExists(WindowsPathOf(link_));
+}
+
+DeniedPort::~DeniedPort() {
+  if (!link_.empty()) RunLinuxCommand("/bin/rm -f " + link_);
+  for (int i = 0; i < 100 && LinkExists(WindowsPathOf(link_)); ++i) Sleep(50);
+}
+
+std::string Escaped(const std::string& bytes) {
+  std::string out;
+  for (unsigned char c : bytes) {
+    if (c == '\r') out += "\\r";
+    else if (c == '\n') out += "\\n";
+    else if (c < 32 || c >= 127) {
+      char hex[8];
+      snprintf(hex, sizeof hex, "\\x%02x", c);
+      out += hex;
+    } else out += static_cast<char>(c);
+  }
+  return out;
+}
+
+std::vector<std::string> RatedCommands(const ModemSim& sim) {
+  std::vector<std::string> out;
+  for (const ModemSimCommand& c : sim.Log()) out.push_back(std::to_string(c.rate) + " " + Escaped(c.bytes));
+  return out;
+}
+
+std::string Joined(const std::vector<std::string>& commands) {
+  std::string out;
+  for (const std::string& c : commands) out += Escaped(c) + " | ";
+  return out;
+}
+
+std::string InitialisedAt(unsigned baud) { return "Initialised modem at " + std::to_string(baud) + " bps"; }

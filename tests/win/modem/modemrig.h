@@ -1,0 +1,67 @@
+// Shared pieces of the modem tests: a faster modem clock, a port opened the
+// way the program opens it, and readable command logs.
+#pragma once
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "modemsimdriver.h"
+
+// Runs the modem code's long waits `factor` times faster while it exists.
+class FastModemClock {
+ public:
+  explicit FastModemClock(unsigned factor = 10);
+  ~FastModemClock();
+  FastModemClock(const FastModemClock&) = delete;
+  FastModemClock& operator=(const FastModemClock&) = delete;
+};
+
+// A comm handle closed on destruction.
+class Port {
+ public:
+  explicit Port(HANDLE h = INVALID_HANDLE_VALUE) : h_(h) {}
+  ~Port() { Close(); }
+  Port(const Port&) = delete;
+  Port& operator=(const Port&) = delete;
+  HANDLE get() const { return h_; }
+  bool valid() const { return h_ != INVALID_HANDLE_VALUE; }
+  void Close() {
+    if (valid()) CloseHandle(h_);
+    h_ = INVALID_HANDLE_VALUE;
+  }
+
+ private:
+  HANDLE h_;
+};
+
+// The simulator's port opened for overlapped I/O with the "open" time-outs
+// at `baud` 8N1, as the direct road leaves it.
+HANDLE OpenSimPort(const ModemSim& sim, unsigned baud = 115200);
+
+// The number of handles this process holds: Wine does not refuse a second
+// open of a COM port, so released handles are checked by counting.
+DWORD HandleCount();
+
+// A COM port of the prefix that refuses to open with "access denied" (a link
+// to a file the kernel opens read-only), removed on destruction.
+class DeniedPort {
+ public:
+  explicit DeniedPort(int number);
+  ~DeniedPort();
+  DeniedPort(const DeniedPort&) = delete;
+  DeniedPort& operator=(const DeniedPort&) = delete;
+  bool Ready() const { return ready_; }
+
+ private:
+  std::string link_;
+  bool ready_ = false;
+};
+
+// "rate bytes" per command with the bytes escaped, for readable failures.
+std::vector<std::string> RatedCommands(const ModemSim& sim);
+std::string Escaped(const std::string& bytes);
+std::string Joined(const std::vector<std::string>& commands);
+
+// The message of the last ProbeBaudRates success at `baud`.
+std::string InitialisedAt(unsigned baud);
