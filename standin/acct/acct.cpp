@@ -101,5 +101,4 @@ ZARQACCT_API void __cdecl SMSCloseUserFile(SMSUSERFILE file) { delete FromHandle
 // Completed with message decoding; until then the output stays as it was.
 ZARQACCT_API void __cdecl GSM7ToUTF8String(const char*, const char*, char*) {}
 
-// Completed with the Modem page's operator lookup; until then nothing is chosen.
-ZARQACCT_API int __cdecl ChooseOperatorSettings(HWND, char*, char*, char*, char*, char*) { return 0; }
+// ChooseOperatorSettings: operators.cpp.
