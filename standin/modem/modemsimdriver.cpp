@@ -1,0 +1,163 @@
+#include "modemsimdriver.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+const char kSimctl[] = ZARQ_MODEMSIM_DIR "/simctl";
+
+std::string ReadWhole(const std::string& path) {
+  std::string out;
+  HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return out;
+  char buf[4096];
+  DWORD got;
+  while (ReadFile(h, buf, sizeof buf, &got, nullptr) && got) out.append(buf, got);
+  CloseHandle(h);
+  return out;
+}
+
+bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// Opening a file under Z:\proc\self is done by the wineserver, so this is the
+// server's Linux pid: a simulator that watches it ends with the prefix's session.
+unsigned long WineServerPid() {
+  std::string stat = ReadWhole("Z:\\proc\\self\\stat");
+  return strtoul(stat.c_str(), nullptr, 10);
+}
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// The log's escapes: \r \n \t \\ and \xNN.
+std::string Unescape(const std::string& text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\\' || i + 1 >= text.size()) {
+      out += text[i];
+      continue;
+    }
+    char n = text[++i];
+    if (n == 'r') out += '\r';
+    else if (n == 'n') out += '\n';
+    else if (n == 't') out += '\t';
+    else if (n == 'x' && i + 2 < text.size() && HexDigit(text[i + 1]) >= 0 && HexDigit(text[i + 2]) >= 0) {
+      out += char(HexDigit(text[i + 1]) * 16 + HexDigit(text[i + 2]));
+      i += 2;
+    } else out += n;
+  }
+  return out;
+}
+
+}  // namespace
+
+bool RunLinuxCommand(const std::string& commandLine) {
+  STARTUPINFOA si = {};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi = {};
+  std::string line = commandLine;
+  if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return false;
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  return true;
+}
+
+std::string WindowsPathOf(const std::string& linuxPath) {
+  std::string out = "Z:";
+  for (char c : linuxPath) out += c == '/' ? '\\' : c;
+  return out;
+}
+
+ModemSim::ModemSim(const std::string& options) {
+  static LONG counter = 0;
+  char base[160];
+  snprintf(base, sizeof base, "/tmp/zarq-modemsim-%lu-%lu-%ld", GetCurrentProcessId(), GetTickCount(),
+           InterlockedIncrement(&counter));
+  std::string readyLinux = std::string(base) + ".ready";
+  std::string logLinux = std::string(base) + ".log";
+  ready_ = WindowsPathOf(readyLinux);
+  log_ = WindowsPathOf(logLinux);
+  DeleteFileA(ready_.c_str());
+  DeleteFileA(log_.c_str());
+
+  char command[1024];
+  snprintf(command, sizeof command, "/usr/bin/python3 %s start --ready %s --log %s --parent %lu --lifetime 3600 %s",
+           kSimctl, readyLinux.c_str(), logLinux.c_str(), WineServerPid(), options.c_str());
+  if (!RunLinuxCommand(command)) {
+    error_ = "cannot run /usr/bin/python3";
+    return;
+  }
+  std::string line;
+  for (int i = 0; i < 300 && line.empty(); ++i) {
+    Sleep(50);
+    line = ReadWhole(ready_);
+  }
+  if (line.empty()) {
+    error_ = "the simulator did not start within 15 s";
+    return;
+  }
+  int number = 0;
+  unsigned long pid = 0;
+  if (sscanf(line.c_str(), "COM%d %lu", &number, &pid) != 2 || number <= 0) {
+    error_ = line;
+    DeleteFileA(ready_.c_str());
+    return;
+  }
+  number_ = number;
+  pid_ = pid;
+  port_ = "COM" + std::to_string(number);
+}
+
+ModemSim::~ModemSim() {
+  Stop();
+  DeleteFileA(log_.c_str());
+}
+
+void ModemSim::Stop() {
+  if (!number_) return;
+  char command[512];
+  snprintf(command, sizeof command, "/usr/bin/python3 %s stop %lu", kSimctl, pid_);
+  if (RunLinuxCommand(command)) {
+    // The simulator deletes its ready file after removing its COM link.
+    for (int i = 0; i < 200 && Exists(ready_); ++i) Sleep(50);
+  }
+  number_ = 0;
+  port_.clear();
+}
+
+std::vector<ModemSimCommand> ModemSim::Log() const {
+  std::vector<ModemSimCommand> out;
+  std::string text = ReadWhole(log_);
+  size_t pos = 0;
+  while (pos < text.size()) {
+    size_t end = text.find('\n', pos);
+    if (end == std::string::npos) break;  // a line still being written
+    std::string line = text.substr(pos, end - pos);
+    pos = end + 1;
+    size_t space = line.find(' ');
+    if (space == std::string::npos) continue;
+    out.push_back({unsigned(strtoul(line.c_str(), nullptr, 10)), Unescape(line.substr(space + 1))});
+  }
+  return out;
+}
+
+std::vector<std::string> ModemSim::Commands() const {
+  std::vector<std::string> out;
+  for (const ModemSimCommand& c : Log()) out.push_back(c.bytes);
+  return out;
+}
+
+void ModemSim::ClearLog() {
+  HANDLE h = CreateFileA(log_.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+}

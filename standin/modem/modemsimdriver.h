@@ -1,0 +1,55 @@
+// Starts the Linux-side GSM modem simulator from a test running under Wine and
+// reads back what it received. The simulator lives as long as this object (and
+// ends by itself when the prefix's wineserver ends, or after an hour).
+//
+//   ModemSim sim("--baud 2400 --pin 1234");
+//   ASSERT_TRUE(sim.Started()) << sim.Error();
+//   ... open sim.Port() + ":" ...
+//   EXPECT_EQ(sim.Commands(), (std::vector<std::string>{"\r", "ATE0V1\r"}));
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct ModemSimCommand {
+  unsigned rate;      // line speed the program had set when it arrived (0 = none)
+  std::string bytes;  // exact bytes: a command line with its CR, a message body with its ESC / Ctrl-Z, or data
+};
+
+class ModemSim {
+ public:
+  // `options` are the simulator's options as on its command line (README.md).
+  explicit ModemSim(const std::string& options = std::string());
+  ~ModemSim();
+  ModemSim(const ModemSim&) = delete;
+  ModemSim& operator=(const ModemSim&) = delete;
+
+  bool Started() const { return number_ > 0; }
+  // Why it did not start.
+  const std::string& Error() const { return error_; }
+  // "COM3" (no colon); empty when not started.
+  const std::string& Port() const { return port_; }
+  int Number() const { return number_; }
+
+  std::vector<ModemSimCommand> Log() const;
+  // The bytes of each logged command, in order.
+  std::vector<std::string> Commands() const;
+  // Forgets what was logged so far.
+  void ClearLog();
+  // Stops the simulator; returns once its COM link is gone. Idempotent.
+  void Stop();
+
+ private:
+  std::string ready_;  // Windows paths of the simulator's ready file and log
+  std::string log_;
+  std::string port_;
+  std::string error_;
+  int number_ = 0;
+  unsigned long pid_ = 0;
+};
+
+// Runs a Linux program by its absolute path (Wine starts it detached; its exit
+// status is not reported). True when it was started.
+bool RunLinuxCommand(const std::string& commandLine);
+// The Windows path ("Z:\...") of a Linux path.
+std::string WindowsPathOf(const std::string& linuxPath);

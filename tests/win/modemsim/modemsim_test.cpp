@@ -1,0 +1,107 @@
+// The simulator as the program meets it: a COM port under Wine whose answers
+// depend on the speed set with SetCommState.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "modemsimdriver.h"
+
+namespace {
+
+HANDLE OpenPort(const std::string& port) {
+  return CreateFileA((port + ":").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                     FILE_FLAG_OVERLAPPED, nullptr);
+}
+
+bool SetRate(HANDLE h, DWORD rate) {
+  DCB dcb = {};
+  dcb.DCBlength = sizeof dcb;
+  if (!GetCommState(h, &dcb)) return false;
+  dcb.BaudRate = rate;
+  dcb.ByteSize = 8;
+  dcb.Parity = NOPARITY;
+  dcb.StopBits = ONESTOPBIT;
+  COMMTIMEOUTS t = {200, 0, 1000, 0, 2000};
+  return SetCommState(h, &dcb) && SetCommTimeouts(h, &t);
+}
+
+// Writes `command` and collects what arrives within one read (1 s when silent).
+std::string Exchange(HANDLE h, const std::string& command) {
+  OVERLAPPED o = {};
+  o.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  DWORD n = 0;
+  if (!WriteFile(h, command.data(), DWORD(command.size()), &n, &o) && GetLastError() == ERROR_IO_PENDING)
+    GetOverlappedResult(h, &o, &n, TRUE);
+  std::string answer;
+  char buf[512];
+  for (;;) {
+    ResetEvent(o.hEvent);
+    n = 0;
+    if (!ReadFile(h, buf, sizeof buf, &n, &o)) {
+      if (GetLastError() != ERROR_IO_PENDING) break;
+      GetOverlappedResult(h, &o, &n, TRUE);
+    }
+    if (!n) break;
+    answer.append(buf, n);
+  }
+  CloseHandle(o.hEvent);
+  return answer;
+}
+
+TEST(ModemSim, AnswersOnlyAtItsRateAndLogsEveryCommand) {
+  ModemSim sim("--baud 19200 --pin 1234");
+  ASSERT_TRUE(sim.Started()) << sim.Error();
+  HANDLE h = OpenPort(sim.Port());
+  ASSERT_NE(h, INVALID_HANDLE_VALUE) << sim.Port() << " error " << GetLastError();
+  struct Step {
+    DWORD rate;
+    const char* command;
+    const char* answer;
+  } steps[] = {
+      {115200, "ATE0V1\r", ""},
+      {19200, "ATE0V1\r", "ATE0V1\r\r\nOK\r\n"},
+      {19200, "AT+CPIN?\r", "\r\n+CPIN: SIM PIN\r\n\r\nOK\r\n"},
+      {19200, "AT+CPIN=\"1234\"\r", "\r\nOK\r\n"},
+      {19200, "AT+CMGS=86\r", "\r\n> "},
+      {19200, "\x1b", "\r\nOK\r\n"},
+  };
+  std::vector<std::string> sent;
+  for (size_t i = 0; i < sizeof steps / sizeof steps[0]; ++i) {
+    ASSERT_TRUE(SetRate(h, steps[i].rate)) << i;
+    EXPECT_EQ(Exchange(h, steps[i].command), steps[i].answer) << "step " << i;
+    sent.push_back(steps[i].command);
+  }
+  CloseHandle(h);
+  EXPECT_EQ(sim.Commands(), sent);
+  std::vector<ModemSimCommand> log = sim.Log();
+  ASSERT_EQ(log.size(), sent.size());
+  EXPECT_EQ(log[0].rate, 115200u);
+  EXPECT_EQ(log[1].rate, 19200u);
+  sim.ClearLog();
+  EXPECT_TRUE(sim.Commands().empty());
+}
+
+TEST(ModemSim, StopRemovesThePort) {
+  ModemSim sim;
+  ASSERT_TRUE(sim.Started()) << sim.Error();
+  std::string port = sim.Port();
+  HANDLE h = OpenPort(port);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE);
+  CloseHandle(h);
+  sim.Stop();
+  SetLastError(0xdeadbeef);
+  h = OpenPort(port);
+  EXPECT_EQ(h, INVALID_HANDLE_VALUE);
+  if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+}
+
+TEST(ModemSim, BadOptionsAreReported) {
+  ModemSim sim("--cmgs sometimes");
+  EXPECT_FALSE(sim.Started());
+  EXPECT_EQ(sim.Error().compare(0, 7, "FAILED "), 0) << sim.Error();
+}
+
+}  // namespace
