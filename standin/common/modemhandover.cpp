@@ -145,21 +145,23 @@ bool Server::Open() {
   answer_ = CreateEventA(&security.sa, FALSE, FALSE, kAnswerEventName);
   return_ = CreateEventA(&security.sa, FALSE, FALSE, kReturnEventName);
   if (!block_ || !request_ || !answer_ || !return_ ||
-      (existed && block_->serverPid != GetCurrentProcessId() && ProcessAlive(block_->serverPid))) {
+      (existed && ProcessAlive(block_->serverPid))) {
     Close();
     return false;
   }
   // A block left by a service that ended starts afresh; programs waiting on it give up.
   block_->serverPid = GetCurrentProcessId();
   InterlockedExchange(&block_->state, kIdle);
+  served_ = true;
   return true;
 }
 
 void Server::Close() {
   if (block_) {
-    if (block_->serverPid == GetCurrentProcessId()) block_->serverPid = 0;
+    if (served_) block_->serverPid = 0;
     UnmapViewOfFile(block_);
   }
+  served_ = false;
   for (HANDLE* h : {&mapping_, &request_, &answer_, &return_, &client_}) {
     if (*h) CloseHandle(*h);
     *h = nullptr;

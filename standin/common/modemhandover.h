@@ -64,7 +64,7 @@ class Server {
   Server& operator=(const Server&) = delete;
 
   // Publishes the block and events; false when they cannot be created or
-  // another live service already serves them.
+  // another live service (or another Server of this process) serves them.
   bool Open();
   void Close();
 
@@ -98,6 +98,7 @@ class Server {
   HANDLE answer_ = nullptr;
   HANDLE return_ = nullptr;
   HANDLE client_ = nullptr;  // the borrowing program, while lent
+  bool served_ = false;      // this object is the block's service
 };
 
 }  // namespace handover
