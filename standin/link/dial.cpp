@@ -77,7 +77,7 @@ int DialModem(const char* profile, const char* modemName, const char* apn, const
   }
   // A modem that does not answer at all: one retry after the first command woke it.
   if (port->Command("AT", 2000) != AtResult::Ok && port->Command("AT", 2000) != AtResult::Ok)
-    return ERROR_HARDWARE_FAILURE;  // 692
+    return ERROR_PORT_OR_DEVICE;  // 692
 
   unsigned cid = ChooseCidForApn(ReadInitStrings(modem), apnText);
   if (cid == 0) cid = 1;
@@ -174,7 +174,7 @@ ZARQLINK_API int __cdecl WSPRasGetErrorString(unsigned error, char* text, unsign
       {ERROR_NO_ANSWER, "There was no answer."},
       {ERROR_NO_CARRIER, "The connection was refused (no carrier)."},
       {ERROR_NO_DIALTONE, "There is no network (no dial tone)."},
-      {ERROR_HARDWARE_FAILURE, "The modem does not respond."},
+      {ERROR_PORT_OR_DEVICE, "The modem does not respond."},
   };
   char message[512] = "";
   for (const auto& t : kTexts)

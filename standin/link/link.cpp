@@ -68,6 +68,7 @@ ZARQLINK_API int __cdecl ModemRequested(const char* modemName) { return handover
 ZARQLINK_API void __cdecl ModemRelease(MODEMLEASE lease) { handover::Return(static_cast<handover::Lease*>(lease)); }
 
 ZARQLINK_API int __cdecl RasLoadListOrComboBox(HWND dialog, int controlId, UINT addMessage) {
+  if (!GetDlgItem(dialog, controlId)) return 0;
   std::vector<std::string> names = PhonebookEntries();
   for (const InstalledModem& m : ListInstalledModems()) names.push_back(ZARQLINK_MODEM_PREFIX + m.name);
   int added = 0;
