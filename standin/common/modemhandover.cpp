@@ -42,39 +42,10 @@ class Lease {
   }
 };
 
-Lease* Request(const char* modem, DWORD waitLimitMs, Outcome* outcome) {
-  Outcome ignored;
-  if (!outcome) outcome = &ignored;
-  Lease* lease = new Lease;
-  lease->mapping = OpenFileMappingA(FILE_MAP_READ | FILE_MAP_WRITE, FALSE, kBlockName);
-  if (lease->mapping)
-    lease->block = static_cast<Block*>(MapViewOfFile(lease->mapping, FILE_MAP_READ | FILE_MAP_WRITE, 0, 0, sizeof(Block)));
-  if (!lease->block || !ProcessAlive(lease->block->serverPid)) {
-    // No service holds modems: the port is free to try.
-    delete lease;
-    *outcome = Outcome::kNoService;
-    return new Lease;
-  }
-  Block* b = lease->block;
-  HANDLE request = OpenEventA(EVENT_MODIFY_STATE, FALSE, kRequestEventName);
-  HANDLE answer = OpenEventA(SYNCHRONIZE | EVENT_MODIFY_STATE, FALSE, kAnswerEventName);
-  lease->returnEvent = OpenEventA(EVENT_MODIFY_STATE, FALSE, kReturnEventName);
-  auto finish = [&](Outcome o, bool keep) {
-    if (request) CloseHandle(request);
-    if (answer) CloseHandle(answer);
-    *outcome = o;
-    if (keep) return lease;
-    delete lease;
-    return static_cast<Lease*>(nullptr);
-  };
-  if (!request || !answer || !lease->returnEvent) return finish(Outcome::kRefused, false);
+namespace {
 
-  // Wait for the block to be free: another program may be borrowing.
-  DWORD start = GetTickCount();
-  while (Exchange(b, kClaimed, kIdle) != kIdle) {
-    if (GetTickCount() - start >= waitLimitMs) return finish(Outcome::kBusy, false);
-    Sleep(50);
-  }
+// The answer to one request, once the block is ours to write.
+Outcome Ask(Block* b, HANDLE request, HANDLE answer, const char* modem, DWORD waitLimitMs) {
   b->clientPid = GetCurrentProcessId();
   b->waitLimitMs = waitLimitMs;
   CopyBounded(b->modem, sizeof b->modem, modem ? modem : "");
@@ -84,34 +55,65 @@ Lease* Request(const char* modem, DWORD waitLimitMs, Outcome* outcome) {
 
   // The service answers within the limit itself; the grace covers its scheduling.
   const DWORD grace = 2000;
-  DWORD asked = GetTickCount();
-  for (;;) {
-    DWORD elapsed = GetTickCount() - asked;
-    DWORD total = waitLimitMs + grace < waitLimitMs ? INFINITE - 1 : waitLimitMs + grace;
-    if (elapsed >= total) break;
-    DWORD step = total - elapsed < 100 ? total - elapsed : 100;
-    WaitForSingleObject(answer, step);
+  const DWORD total = waitLimitMs > INFINITE - 1 - grace ? INFINITE - 1 : waitLimitMs + grace;
+  const DWORD asked = GetTickCount();
+  for (DWORD elapsed = 0; elapsed < total; elapsed = GetTickCount() - asked) {
+    WaitForSingleObject(answer, total - elapsed < 100 ? total - elapsed : 100);
     LONG state = b->state;
-    if (state == kLent) return finish(Outcome::kLent, true);
+    if (state == kLent) return Outcome::kLent;
     if (state == kRefused) {
       InterlockedExchange(&b->state, kIdle);
-      return finish(Outcome::kRefused, false);
+      return Outcome::kRefused;
     }
-    if (state != kRequested) return finish(Outcome::kRefused, false);  // the service reset the block
-    if (!ProcessAlive(b->serverPid)) {
+    if (state != kRequested) return Outcome::kRefused;  // the service started afresh meanwhile
+    if (!ProcessAlive(b->serverPid)) {                 // the service ended: nobody holds the port
       Exchange(b, kIdle, kRequested);
-      delete lease;
-      if (request) CloseHandle(request);
-      if (answer) CloseHandle(answer);
-      *outcome = Outcome::kNoService;
-      return new Lease;
+      return Outcome::kNoService;
     }
   }
   // Give up, unless the answer came at the last moment.
   LONG before = Exchange(b, kCancelled, kRequested);
-  if (before == kLent) return finish(Outcome::kLent, true);
+  if (before == kLent) return Outcome::kLent;
   if (before == kRefused) InterlockedExchange(&b->state, kIdle);
-  return finish(Outcome::kTimeout, false);
+  return Outcome::kTimeout;
+}
+
+}  // namespace
+
+Lease* Request(const char* modem, DWORD waitLimitMs, Outcome* outcome) {
+  Outcome ignored;
+  if (!outcome) outcome = &ignored;
+  *outcome = Outcome::kNoService;
+  Lease* lease = new Lease;
+  lease->mapping = OpenFileMappingA(FILE_MAP_READ | FILE_MAP_WRITE, FALSE, kBlockName);
+  if (lease->mapping)
+    lease->block = static_cast<Block*>(MapViewOfFile(lease->mapping, FILE_MAP_READ | FILE_MAP_WRITE, 0, 0, sizeof(Block)));
+  if (!lease->block || !ProcessAlive(lease->block->serverPid)) {
+    delete lease;
+    return new Lease;  // no service holds modems: the port is free to try
+  }
+  Block* b = lease->block;
+  HANDLE request = OpenEventA(EVENT_MODIFY_STATE, FALSE, kRequestEventName);
+  HANDLE answer = OpenEventA(SYNCHRONIZE | EVENT_MODIFY_STATE, FALSE, kAnswerEventName);
+  lease->returnEvent = OpenEventA(EVENT_MODIFY_STATE, FALSE, kReturnEventName);
+  if (!request || !answer || !lease->returnEvent) {
+    *outcome = Outcome::kRefused;
+  } else {
+    // Wait for the block to be free: another program may be borrowing.
+    *outcome = Outcome::kBusy;
+    for (DWORD start = GetTickCount();; Sleep(50)) {
+      if (Exchange(b, kClaimed, kIdle) == kIdle) {
+        *outcome = Ask(b, request, answer, modem, waitLimitMs);
+        break;
+      }
+      if (GetTickCount() - start >= waitLimitMs) break;
+    }
+  }
+  if (request) CloseHandle(request);
+  if (answer) CloseHandle(answer);
+  if (*outcome == Outcome::kLent) return lease;
+  delete lease;
+  return *outcome == Outcome::kNoService ? new Lease : nullptr;
 }
 
 void Return(Lease* lease) {
