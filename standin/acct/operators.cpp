@@ -89,9 +89,15 @@ void FillOperators(HWND dialog, const Chooser& c) {
   SendDlgItemMessageW(dialog, IDC_OPERATOR_LIST, LB_RESETCONTENT, 0, 0);
   LRESULT country = SendDlgItemMessageW(dialog, IDC_OPERATOR_COUNTRY, CB_GETCURSEL, 0, 0);
   if (country >= 0 && size_t(country) < c.countries.size()) {
+    const std::string& chosen = c.countries[size_t(country)];
     for (size_t i = 0; i < c.rows.size(); ++i) {
-      if (c.rows[i].country != c.countries[size_t(country)]) continue;
+      if (c.rows[i].country != chosen) continue;
+      // One operator may have several network codes: tell its rows apart.
+      bool shared = false;
+      for (size_t j = 0; j < c.rows.size() && !shared; ++j)
+        shared = j != i && c.rows[j].country == chosen && c.rows[j].name == c.rows[i].name;
       std::wstring label = Wide(c.rows[i].name);
+      if (shared) label += Wide(" (" + c.rows[i].mcc + " " + c.rows[i].mnc + ")");
       LRESULT item = SendDlgItemMessageW(dialog, IDC_OPERATOR_LIST, LB_ADDSTRING, 0, LPARAM(label.c_str()));
       if (item >= 0) SendDlgItemMessageW(dialog, IDC_OPERATOR_LIST, LB_SETITEMDATA, WPARAM(item), LPARAM(i));
     }

@@ -18,6 +18,7 @@ typedef int(__cdecl* ChooseFn)(HWND, char*, char*, char*, char*, char*);
 const char kTable[] =
     "country,mcc,mnc,operator,apn,apn_login,apn_password,mms_proxy,mms_proxy_port,mms_server_url\r\n"
     "Atlantis,999,01,Deep Blue MMS,mms.deep,,,10.1.1.1,8080,http://mmsc.deep/\r\n"
+    "Atlantis,999,02,Deep Blue MMS,mms.deep2,,,10.1.1.2,8080,http://mmsc.deep/\r\n"
     "Utopia,998,01,\xC5\x81\xC3\xB3\x64\xC5\xBA Mobile,mms.lodz,jos\xC3\xA9,\"p,w\",10.0.0.1,9201,http://mmsc.utopia/mms\r\n"
     "Utopia,998,02,Long One,%APN%,,,10.0.0.2,80,http://long/\r\n";
 
@@ -122,12 +123,17 @@ TEST_F(Chooser, LongTextsAreCutToTheBuffers) {
 }
 
 TEST_F(Chooser, CancelLeavesTheBuffersAlone) {
+  std::wstring first, second;
   int r = Run([&](HWND dialog) {
     Select(dialog, IDC_OPERATOR_COUNTRY, 0);
+    first = ItemText(dialog, 0);  // one operator under two network codes
+    second = ItemText(dialog, 1);
     Select(dialog, IDC_OPERATOR_LIST, 0);
     SendMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
   });
   EXPECT_EQ(r, 0);
+  EXPECT_EQ(first, L"Deep Blue MMS (999 01)");
+  EXPECT_EQ(second, L"Deep Blue MMS (999 02)");
   EXPECT_EQ(std::string(apn_), std::string(103, '#'));
 }
 
