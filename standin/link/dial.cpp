@@ -15,6 +15,7 @@
 #include "gateway/zarqlink.h"
 #include "gatewayaddress.h"
 #include "initstrings.h"
+#include "linkinternal.h"
 #include "modems.h"
 #include "serialat.h"
 
@@ -104,6 +105,7 @@ int DialModem(const char* profile, const char* modemName, const char* apn, const
 }
 
 int DialEntry(const char* profile, const char* login, const char* password, const char* wapGateway) {
+  if (!PhonebookHas(profile)) return ERROR_CANNOT_FIND_PHONEBOOK_ENTRY;  // 623
   RASDIALPARAMSA params = {};
   params.dwSize = sizeof params;
   CopyBounded(params.szEntryName, sizeof params.szEntryName, profile);
@@ -119,7 +121,8 @@ int DialEntry(const char* profile, const char* login, const char* password, cons
   SecureZeroMemory(params.szPassword, sizeof params.szPassword);
   if (result != 0) {
     if (connection) RasHangUpA(connection);
-    return int(result);
+    // 1 means "gateway unreachable" to our callers; from the system it means the call is not implemented.
+    return result == ERROR_INVALID_FUNCTION ? ERROR_NOT_SUPPORTED : int(result);
   }
   if (!GatewayAnswers(wapGateway)) {
     RasHangUpA(connection);

@@ -11,6 +11,7 @@
 
 #include "app/textrules.h"
 #include "initstrings.h"
+#include "linkinternal.h"
 #include "modemhandover.h"
 #include "modems.h"
 #include "serialat.h"
@@ -21,7 +22,8 @@ const char* ModemOfProfile(const char* profile) {
   return StartsWithNoCase(profile, ZARQLINK_MODEM_PREFIX) ? profile + strlen(ZARQLINK_MODEM_PREFIX) : nullptr;
 }
 
-// Names of the system phonebook's dial-up entries (none where there is no phonebook).
+}  // namespace
+
 std::vector<std::string> PhonebookEntries() {
   std::vector<std::string> names;
   DWORD size = sizeof(RASENTRYNAMEA), count = 0;
@@ -42,6 +44,14 @@ std::vector<std::string> PhonebookEntries() {
   }
   return names;
 }
+
+bool PhonebookHas(const char* profile) {
+  for (const std::string& entry : PhonebookEntries())
+    if (CompareNoCase(entry.c_str(), profile) == 0) return true;
+  return false;
+}
+
+namespace {
 
 // Small limits are seconds, large ones milliseconds: callers pass both kinds.
 DWORD WaitLimitMs(unsigned limit) { return limit < 1000 ? DWORD(limit) * 1000 : DWORD(limit); }
@@ -84,6 +94,7 @@ ZARQLINK_API int __cdecl RasGetUserAndPassword(const char* profile, char* user, 
   if (user && userSize) *user = '\0';
   if (password && passwordSize) *password = '\0';
   if (!profile || !*profile || ModemOfProfile(profile)) return 0;  // a modem itself keeps no credentials
+  if (!PhonebookHas(profile)) return 0;
   RASDIALPARAMSA params = {};
   params.dwSize = sizeof params;
   CopyBounded(params.szEntryName, sizeof params.szEntryName, profile);
@@ -103,6 +114,7 @@ ZARQLINK_API int __cdecl RasGetModemName(const char* profile, char* modemName, u
     CopyBounded(modemName, size, modem);
     return *modem != '\0';
   }
+  if (!PhonebookHas(profile)) return 0;
   DWORD entrySize = 0;
   RasGetEntryPropertiesA(nullptr, profile, nullptr, &entrySize, nullptr, nullptr);
   if (entrySize < sizeof(RASENTRYA)) entrySize = sizeof(RASENTRYA);

@@ -97,6 +97,8 @@ TEST(LinkModems, ConnectionListHasOneEntryPerModem) {
   char user[32] = "x", password[32] = "y";
   EXPECT_FALSE(Link().RasGetUserAndPassword("Modem: Link List Modem A", user, sizeof user, password, sizeof password));
   EXPECT_STREQ(user, "");
+  EXPECT_FALSE(Link().RasGetUserAndPassword("No Such Dial-Up Entry", user, sizeof user, password, sizeof password));
+  EXPECT_FALSE(Link().RasGetModemName("No Such Dial-Up Entry", name, sizeof name));
 }
 
 TEST(LinkModems, DriverInitStringsGainTheApnContextOnce) {
@@ -200,6 +202,7 @@ TEST(LinkDial, FailuresGiveRemoteAccessNumbers) {
   EXPECT_EQ(link.WSPRasDial("Modem: Link Portless Modem", "internet", "", "", address.c_str()), 615);
   EXPECT_EQ(link.WSPRasDial("Modem: Not Installed Anywhere", "internet", "", "", address.c_str()), 623);
   EXPECT_EQ(link.WSPRasDial("", "internet", "", "", address.c_str()), 87);
+  EXPECT_EQ(link.WSPRasDial("No Such Dial-Up Entry", "internet", "", "", address.c_str()), 623);
 }
 
 TEST(LinkDial, ErrorTextsAppendIntoTheRoomLeft) {
