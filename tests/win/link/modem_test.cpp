@@ -185,6 +185,12 @@ TEST(LinkDial, FailuresGiveRemoteAccessNumbers) {
     EXPECT_EQ(link.WSPRasDial("Modem: Link NoNet Modem", "internet", "", "", address.c_str()), 651);
   }
   {
+    ModemSim garbage("--garbage");
+    ASSERT_TRUE(garbage.Started()) << garbage.Error();
+    RegisteredModem m({"Link Garbage Modem", garbage.Port()});
+    EXPECT_EQ(link.WSPRasDial("Modem: Link Garbage Modem", "internet", "", "", address.c_str()), 692);
+  }
+  {
     ModemSim silent("--silent");
     ASSERT_TRUE(silent.Started()) << silent.Error();
     RegisteredModem m({"Link Silent Modem", silent.Port()});
