@@ -103,5 +103,4 @@ ZARQACCT_API void __cdecl GSM7ToUTF8String(const char* udh, const char* data, ch
   Gsm7HexToUtf8(udh, data, out);
 }
 
-// Completed with the Modem page's operator lookup; until then nothing is chosen.
-ZARQACCT_API int __cdecl ChooseOperatorSettings(HWND, char*, char*, char*, char*, char*) { return 0; }
+// ChooseOperatorSettings: operators.cpp.
