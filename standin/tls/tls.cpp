@@ -82,6 +82,26 @@ int ReceiveMore(SOCKET s, std::vector<char>& into, DWORD waitMs) {
   return n;
 }
 
+// A plain-text service (a web or mail server on the wrong port) answers in
+// printable lines where a TLS server sends binary records.
+bool LooksLikeText(const std::vector<char>& data) {
+  if (data.size() < 4) return false;
+  for (size_t i = 0; i < data.size() && i < 64; ++i) {
+    unsigned char c = static_cast<unsigned char>(data[i]);
+    if (c < 32 && c != '\r' && c != '\n' && c != '\t') return false;
+    if (c > 126) return false;
+  }
+  return true;
+}
+
+// Its first line, shortened, for the operator.
+std::string Excerpt(const std::vector<char>& data) {
+  std::string line;
+  for (size_t i = 0; i < data.size() && line.size() < 80 && data[i] != '\r' && data[i] != '\n'; ++i)
+    line += data[i] == '"' ? '\'' : data[i];
+  return line;
+}
+
 void FreeSession(Session* s) {
   if (s->haveContext) DeleteSecurityContext(&s->context);
   FreeCredentialsHandle(&s->credentials);
@@ -135,6 +155,11 @@ bool Handshake(Session* s, char* errorText) {
       return false;
     }
     int n = ReceiveMore(s->socket, s->incoming, kHandshakeWaitMs);
+    if (n <= 0 && LooksLikeText(s->incoming)) {
+      SetError(errorText, "TLS handshake failed: the server does not speak TLS; it answered \"%s\".",
+               Excerpt(s->incoming).c_str());
+      return false;
+    }
     if (n == 0) {
       SetError(errorText, "TLS handshake failed: the server closed the connection.");
       return false;

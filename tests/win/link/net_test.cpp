@@ -201,6 +201,9 @@ TEST(Tls, PlainTextServersFailTheHandshakeWithAReason) {
     EXPECT_LT(strnlen(error, ZARQTLS_ERROR_TEXT_SIZE), size_t(ZARQTLS_ERROR_TEXT_SIZE)) << i;
     EXPECT_EQ(std::string(error).rfind("TLS handshake failed: ", 0), 0u) << i << ": " << error;
     EXPECT_GT(strlen(error), strlen("TLS handshake failed: ")) << i;
+    if (*replies[i]) {
+      EXPECT_NE(strstr(error, "\"220 plain text service ready\""), nullptr) << error;
+    }
     closesocket(s);
   }
   char error[ZARQTLS_ERROR_TEXT_SIZE];
