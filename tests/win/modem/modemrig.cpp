@@ -55,25 +55,33 @@ DWORD HandleCount() {
 
 namespace {
 
-bool LinkExists(const std::string& windowsPath) {
-  return GetFileAttributesA(windowsPath.c_str()) != INVALID_FILE_ATTRIBUTES;
+// Whether the prefix knows the port: anything but "not found" when opening it.
+bool PortKnown(int number) {
+  std::string device = "\\\\.\\COM" + std::to_string(number);
+  HANDLE h = CreateFileA(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (h != INVALID_HANDLE_VALUE) {
+    CloseHandle(h);
+    return true;
+  }
+  DWORD error = GetLastError();
+  return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
 }
 
 }  // namespace
 
-DeniedPort::DeniedPort(int number) {
+LinkedPort::LinkedPort(int number, const char* target) {
   char prefix[MAX_PATH] = "";
   if (!GetEnvironmentVariableA("WINEPREFIX", prefix, sizeof prefix)) return;
+  number_ = number;
   link_ = std::string(prefix) + "/dosdevices/com" + std::to_string(number);
-  // A file the kernel will not open for writing, even for root.
-  RunLinuxCommand("/bin/ln -sfn /sys/kernel/notes " + link_);
-  for (int i = 0; i < 100 && !LinkExists(WindowsPathOf(link_)); ++i) Sleep(50);
-  ready_ = LinkExists(WindowsPathOf(link_));
+  RunLinuxCommand("/bin/ln -sfn " + std::string(target) + " " + link_);
+  for (int i = 0; i < 100 && !PortKnown(number); ++i) Sleep(50);
+  ready_ = PortKnown(number);
 }
 
-DeniedPort::~DeniedPort() {
+LinkedPort::~LinkedPort() {
   if (!link_.empty()) RunLinuxCommand("/bin/rm -f " + link_);
-  for (int i = 0; i < 100 && LinkExists(WindowsPathOf(link_)); ++i) Sleep(50);
+  for (int i = 0; i < 100 && PortKnown(number_); ++i) Sleep(50);
 }
 
 std::string Escaped(const std::string& bytes) {

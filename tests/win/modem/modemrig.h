@@ -43,18 +43,20 @@ HANDLE OpenSimPort(const ModemSim& sim, unsigned baud = 115200);
 // open of a COM port, so released handles are checked by counting.
 DWORD HandleCount();
 
-// A COM port of the prefix that refuses to open with "access denied" (a link
-// to a file the kernel opens read-only), removed on destruction.
-class DeniedPort {
+// A COM port of the prefix linked to a Linux file that is no serial line,
+// removed on destruction. The default, a file the kernel opens read-only,
+// refuses the open with "access denied".
+class LinkedPort {
  public:
-  explicit DeniedPort(int number);
-  ~DeniedPort();
-  DeniedPort(const DeniedPort&) = delete;
-  DeniedPort& operator=(const DeniedPort&) = delete;
+  explicit LinkedPort(int number, const char* target = "/sys/kernel/notes");
+  ~LinkedPort();
+  LinkedPort(const LinkedPort&) = delete;
+  LinkedPort& operator=(const LinkedPort&) = delete;
   bool Ready() const { return ready_; }
 
  private:
   std::string link_;
+  int number_ = 0;
   bool ready_ = false;
 };
 

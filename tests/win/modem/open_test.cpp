@@ -94,7 +94,7 @@ TEST(DirectRoad, TwoDigitPortIsRetriedAsDevicePath) {
 // A port that cannot be opened: the access error, then invalid; error 5 adds
 // the line about another application.
 TEST(DirectRoad, AccessErrors) {
-  DeniedPort denied(91);
+  LinkedPort denied(91);
   ASSERT_TRUE(denied.Ready());
   DWORD missingError = OpenError("\\\\.\\COM96");
   ASSERT_NE(missingError, 0u);
@@ -119,6 +119,24 @@ TEST(DirectRoad, AccessErrors) {
     EXPECT_EQ(seen[0].icon, BoxIcon::kError) << "case " << i;
     EXPECT_EQ(seen[0].owner, nullptr) << "case " << i;
   }
+}
+
+// A device that is no serial port: the handle comes back unprobed after the
+// operator was told which serial call failed.
+TEST(DirectRoad, DeviceWithoutSerialState) {
+  LinkedPort port(92, "/dev/null");
+  ASSERT_TRUE(port.Ready());
+  MessageBoxWatcher boxes;
+  HLINEAPP app;
+  HLINE line;
+  Port h(OpenModemPort("COM92:", "", &app, &line));
+  EXPECT_TRUE(h.valid());
+  std::vector<SeenBox> seen = boxes.Boxes();
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_EQ(seen[0].text, "SetupComm Failed");
+  EXPECT_EQ(seen[0].icon, BoxIcon::kNone);
+  EXPECT_EQ(seen[0].owner, nullptr);
+  EXPECT_EQ(seen[0].caption, kProductTitle);
 }
 
 // A modem that answers nothing at any rate: the probe, then the escape ladder

@@ -134,6 +134,38 @@ TEST_F(TestModemFixture, PortThatCannotBeOpened) {
   ExpectOutcome(seen, kOpenFailed, BoxIcon::kError, "open");
 }
 
+// A device that is no serial line comes back from the open unprobed; the
+// test goes on with it and finds nothing answering.
+TEST_F(TestModemFixture, DeviceThatIsNoModem) {
+  LinkedPort port(88, "/dev/null");
+  ASSERT_TRUE(port.Ready());
+  MessageBoxWatcher boxes;
+  DWORD handles = HandleCount();
+  EXPECT_EQ(TestModem(owner_, "COM88:", ""), 0);
+  EXPECT_EQ(HandleCount(), handles);
+  std::vector<SeenBox> seen = boxes.Boxes();
+  ASSERT_EQ(seen.size(), 2u);
+  EXPECT_EQ(seen[0].text, "SetupComm Failed");
+  ExpectOutcome(seen, "Error waiting for initialization response from modem", BoxIcon::kError, "no modem");
+}
+
+// A device that takes no writes: the first command that matters cannot be
+// sent; a PIN that cannot be sent is passed over without a message.
+TEST_F(TestModemFixture, DeviceThatRefusesWrites) {
+  LinkedPort port(87, "/dev/full");
+  ASSERT_TRUE(port.Ready());
+  for (const char* pin : {"", "1234"}) {
+    MessageBoxWatcher boxes;
+    DWORD handles = HandleCount();
+    EXPECT_EQ(TestModem(owner_, "COM87:", pin), 0) << "pin '" << pin << "'";
+    EXPECT_EQ(HandleCount(), handles);
+    std::vector<SeenBox> seen = boxes.Boxes();
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[0].text, "SetupComm Failed");
+    ExpectOutcome(seen, "Unable to send initialization command to modem", BoxIcon::kError, pin);
+  }
+}
+
 // A modem unplugged while the test waits for the network: the next command
 // cannot be written.
 TEST_F(TestModemFixture, ModemUnpluggedDuringTheNetworkWait) {
