@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "app/configstore.h"
 #include "app/msgbox.h"
@@ -124,6 +125,19 @@ int Run(const TestSettings& s, char* verdict) {
   return result == 0 ? 1 : 0;
 }
 
+// An INI value ends at its line's end, so the verdict's line breaks are
+// stored as backslash r / backslash n, as the gateway's message files keep
+// them; the Modem page turns them back.
+std::string EscapeLineBreaks(const char* text) {
+  std::string out;
+  for (const char* p = text; *p; ++p) {
+    if (*p == '\r') out += "\\r";
+    else if (*p == '\n') out += "\\n";
+    else out += *p;
+  }
+  return out;
+}
+
 }  // namespace
 
 void SetRestartWindows(RestartWindowsFunction restart) { g_restart = restart ? restart : RestartWindowsNow; }
@@ -135,6 +149,6 @@ int RunGprsConnectionTest() {
   ReadTestSettings(path, &settings);
   char verdict[kVerdictSize];
   int passed = Run(settings, verdict);
-  WriteSetting(path, kSection, "Result", verdict);
+  WriteSetting(path, kSection, "Result", EscapeLineBreaks(verdict).c_str());
   return passed;
 }

@@ -21,11 +21,13 @@
 #include "pages/pages.h"
 #include "resource.h"
 #include "service/services.h"
+#include "store/smsfile.h"
 
 namespace {
 
 constexpr size_t kTextSize = 500;
 constexpr size_t kTestValueSize = 250;  // MODEMTEST.INI values: up to 249 characters
+constexpr size_t kVerdictSize = 2 * kTextSize;  // the Result key, line breaks escaped
 constexpr size_t kOperatorValueSize = 104;
 constexpr DWORD kModemTestWaitMs = 120000;
 
@@ -261,7 +263,10 @@ void RunElevatedTest(HWND page, const char* testFile, char* verdict) {
   RunProgramCopy("/MODEMTEST", IsVistaOrLater(), kModemTestWaitMs);
   if (wait && IsWindow(wait)) SendMessageA(wait, WM_CLOSE, 0, 0);
   EndBusyCursor(cursor);
-  ReadSetting(testFile, kTestSection, "Result", "", verdict, kTextSize);
+  // The verdict's line breaks are kept escaped in the file: 500 characters
+  // of text take up to twice as many there.
+  ReadSetting(testFile, kTestSection, "Result", "", verdict, kVerdictSize);
+  UnescapeLineBreaks(verdict);
 }
 
 void RunConnectionTest(HWND page) {
@@ -294,7 +299,7 @@ void RunConnectionTest(HWND page) {
 
   if (!IsVistaOrLater() || HasAdminRights() || ConfirmElevation()) {
     for (;;) {
-      char verdict[kTextSize];
+      char verdict[kVerdictSize];
       RunElevatedTest(page, testFile, verdict);
       if (!verdict[0]) break;
       if (ContainsNoCase(verdict, "OK!")) {
