@@ -251,7 +251,7 @@ TEST_F(TapiRoad, TwoDevicesWithOneName) {
 
 // The modem test over a TAPI line, where no probe has checked the modem first.
 TEST_F(TapiRoad, ModemTestOutcomes) {
-  FastModemClock fast(10);
+  FastModemClock fast(20);
   HWND owner = CreateWindowA("STATIC", "owner", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr, nullptr, nullptr, nullptr);
   const std::string initFailed = "Error initializing modem --\r\n\r\n";
   struct Case {
