@@ -121,6 +121,18 @@ TEST(DirectRoad, AccessErrors) {
   }
 }
 
+// A port name longer than the message buffer: the text is cut at 499 characters.
+TEST(DirectRoad, AccessErrorForAVeryLongName) {
+  std::string name = "COM" + std::string(600, '7') + ":";
+  MessageBoxWatcher boxes;
+  HLINEAPP app;
+  HLINE line;
+  EXPECT_EQ(OpenModemPort(name.c_str(), "", &app, &line), INVALID_HANDLE_VALUE);
+  std::vector<SeenBox> seen = boxes.Boxes();
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_EQ(seen[0].text, ("Unable to access modem at " + name).substr(0, 499));
+}
+
 // A device that is no serial port: the handle comes back unprobed after the
 // operator was told which serial call failed.
 TEST(DirectRoad, DeviceWithoutSerialState) {
