@@ -78,7 +78,10 @@ TEST_F(TapiRoad, ListsDataModemsInDeviceOrder) {
   RegisteredModem a({"Alpha Modem", "COM40", "", 0, 0});
   RegisteredModem voice({"Voice Only", "COM41", "", 0, LINEMEDIAMODE_INTERACTIVEVOICE});
   RegisteredModem b({"Beta Modem", "COM42", "", 0, LINEMEDIAMODE_DATAMODEM | LINEMEDIAMODE_INTERACTIVEVOICE});
-  ASSERT_FALSE(b.Key().empty());
+  // A name that does not fit the first capabilities buffer: it is grown.
+  const std::string longName = "Long " + std::string(1500, 'n');
+  RegisteredModem c({longName, "COM43", "", 0, 0});
+  ASSERT_FALSE(c.Key().empty());
   HWND parent = CreateWindowA("STATIC", "p", WS_OVERLAPPEDWINDOW, 0, 0, 200, 200, nullptr, nullptr, nullptr, nullptr);
   HWND combo = CreateWindowA("COMBOBOX", "", WS_CHILD | CBS_DROPDOWNLIST, 0, 0, 150, 100, parent,
                              reinterpret_cast<HMENU>(1005), nullptr, nullptr);
@@ -88,11 +91,11 @@ TEST_F(TapiRoad, ListsDataModemsInDeviceOrder) {
   ListDataModems(parent, 1005);
   std::vector<std::string> items;
   for (LRESULT i = 0; i < SendMessageA(combo, CB_GETCOUNT, 0, 0); ++i) {
-    char text[256] = "";
+    char text[2048] = "";
     SendMessageA(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
     items.push_back(text);
   }
-  EXPECT_EQ(items, (std::vector<std::string>{"COM1:", "Alpha Modem", "Beta Modem"}));
+  EXPECT_EQ(items, (std::vector<std::string>{"COM1:", "Alpha Modem", "Beta Modem", longName}));
   EXPECT_TRUE(boxes.Boxes().empty());
   DestroyWindow(parent);
 }
