@@ -45,6 +45,7 @@ std::string RegisterModem(const ModemEntry& entry) {
       if (ok && !entry.tapiFail.empty()) ok = SetString(modem, "ZarqTapiFail", entry.tapiFail);
       if (ok && entry.baud) ok = SetDword(modem, "ZarqTapiBaud", entry.baud);
       if (ok && entry.mediaModes) ok = SetDword(modem, "ZarqTapiMediaModes", entry.mediaModes);
+      if (ok && entry.callDelay >= 0) ok = SetDword(modem, "ZarqTapiCallDelay", DWORD(entry.callDelay));
       RegCloseKey(modem);
       if (ok)
         result = name;

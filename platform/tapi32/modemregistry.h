@@ -15,6 +15,7 @@ struct ModemEntry {
   std::string tapiFail;    // ZarqTapiFail: comma list of open, call, callreply, getid, portname
   DWORD baud = 0;          // ZarqTapiBaud, 0 = not written (115200)
   DWORD mediaModes = 0;    // ZarqTapiMediaModes, 0 = not written (data modem)
+  long callDelay = -1;     // ZarqTapiCallDelay in ms, -1 = not written (100)
 };
 
 // Creates the next free "NNNN" key under the modem class (creating the class

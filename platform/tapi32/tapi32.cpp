@@ -8,6 +8,7 @@
 //   ZarqTapiFail        REG_SZ    comma list: open, call, callreply, getid, portname
 //   ZarqTapiBaud        REG_DWORD line speed set on the port at lineOpen (default 115200)
 //   ZarqTapiMediaModes  REG_DWORD media modes reported (default LINEMEDIAMODE_DATAMODEM)
+//   ZarqTapiCallDelay   REG_DWORD ms before a lineMakeCall completes (default 100)
 #include <windows.h>
 #include <tapi.h>
 
@@ -16,6 +17,7 @@
 #include <cstring>
 #include <deque>
 #include <map>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -52,6 +54,7 @@ struct Device {
   std::string port;  // AttachedTo, e.g. "COM3"
   DWORD baud = 115200;
   DWORD mediaModes = LINEMEDIAMODE_DATAMODEM;
+  DWORD callDelay = 100;  // ms from lineMakeCall to its LINE_REPLY
   unsigned failures = 0;
 };
 
@@ -74,6 +77,7 @@ struct Line {
   DWORD_PTR instance = 0;
   HANDLE comm = INVALID_HANDLE_VALUE;
   HCALL call = 0;
+  DWORD pendingRequest = 0;  // a lineMakeCall not yet completed
 };
 
 struct Call {
@@ -168,6 +172,7 @@ std::vector<Device> ReadDevices() {
       ReadString(modem, "AttachedTo", d.port);
       ReadDword(modem, "ZarqTapiBaud", d.baud);
       ReadDword(modem, "ZarqTapiMediaModes", d.mediaModes);
+      ReadDword(modem, "ZarqTapiCallDelay", d.callDelay);
       std::string fail;
       if (ReadString(modem, "ZarqTapiFail", fail)) d.failures = ParseFailures(fail);
       devices.push_back(d);
@@ -323,6 +328,49 @@ LONG FillVarString(LPVARSTRING out, DWORD format, const void* data, DWORD size) 
   out->dwUsedSize = out->dwNeededSize;
   out->dwStringSize = size;
   out->dwStringOffset = sizeof(VARSTRING);
+  return 0;
+}
+
+// Ends a lineMakeCall: the call handle is written to the caller's variable
+// (which must live until LINE_REPLY) and the reply queued. Lock held. A line
+// closed meanwhile gets nothing: its application has given up on the call.
+void CompleteCall(HLINE hLine, DWORD request, LPHCALL lphCall) {
+  Line* line = FindLine(hLine);
+  if (!line || line->pendingRequest != request) return;
+  line->pendingRequest = 0;
+  const Device* d = DeviceOf(*line);
+  App* app = FindApp(line->app);
+  if (!d || !app) return;
+  if (d->failures & kFailCallReply) {
+    Post(*app, 0, LINE_REPLY, line->instance, request, DWORD_PTR(LONG_PTR(LINEERR_OPERATIONFAILED)), 0);
+    return;
+  }
+  DWORD handle = NewHandle();
+  Call call;
+  call.line = hLine;
+  call.state = LINECALLSTATE_CONNECTED;
+  g_calls[handle] = call;
+  line->call = handle;
+  *lphCall = handle;
+  Post(*app, 0, LINE_REPLY, line->instance, request, 0, 0);
+  Post(*app, handle, LINE_CALLSTATE, line->instance, LINECALLSTATE_CONNECTED, 0, LINECALLPRIVILEGE_OWNER);
+}
+
+struct PendingCall {
+  HLINE line;
+  DWORD request;
+  LPHCALL out;
+  DWORD delay;
+};
+
+DWORD WINAPI CompleteLater(LPVOID param) {
+  PendingCall* p = static_cast<PendingCall*>(param);
+  Sleep(p->delay);
+  {
+    Lock lock;
+    CompleteCall(p->line, p->request, p->out);
+  }
+  delete p;
   return 0;
 }
 
@@ -574,22 +622,22 @@ LONG WINAPI lineMakeCallA(HLINE hLine, LPHCALL lphCall, LPCSTR lpszDestAddress, 
   const Device* d = DeviceOf(*line);
   if (!d) return LINEERR_INVALLINEHANDLE;
   if (line->call || (d->failures & kFailCall)) return LINEERR_CALLUNAVAIL;
-  App& app = g_apps[line->app];
+  if (line->pendingRequest) return LINEERR_CALLUNAVAIL;
   DWORD request = DWORD(InterlockedIncrement(&g_nextRequest)) & 0x7FFFFFFF;
   if (!request) request = DWORD(InterlockedIncrement(&g_nextRequest)) & 0x7FFFFFFF;
-  if (d->failures & kFailCallReply) {
-    Post(app, 0, LINE_REPLY, line->instance, request, DWORD_PTR(LONG_PTR(LINEERR_OPERATIONFAILED)), 0);
+  line->pendingRequest = request;
+  if (!d->callDelay) {
+    CompleteCall(hLine, request, lphCall);
     return LONG(request);
   }
-  DWORD handle = NewHandle();
-  Call call;
-  call.line = hLine;
-  call.state = LINECALLSTATE_CONNECTED;
-  g_calls[handle] = call;
-  line->call = handle;
-  *lphCall = handle;
-  Post(app, 0, LINE_REPLY, line->instance, request, 0, 0);
-  Post(app, handle, LINE_CALLSTATE, line->instance, LINECALLSTATE_CONNECTED, 0, LINECALLPRIVILEGE_OWNER);
+  PendingCall* pending = new (std::nothrow) PendingCall{hLine, request, lphCall, d->callDelay};
+  HANDLE thread = pending ? CreateThread(nullptr, 0, CompleteLater, pending, 0, nullptr) : nullptr;
+  if (!thread) {
+    delete pending;
+    line->pendingRequest = 0;
+    return LINEERR_NOMEM;
+  }
+  CloseHandle(thread);
   return LONG(request);
 }
 

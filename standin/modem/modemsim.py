@@ -58,6 +58,8 @@ class Options:
         self.reset_seconds = 2.0      # deaf time after a reset
         self.gprs = True              # AT+CGDCONT / AT+CGATT / ATD*99***n# supported
         self.seed = 1                 # garbage generator seed
+        self.mute = set()             # command lines (upper case, no CR) that get no echo and no answer
+        self.replies = {}             # command line (upper case, no CR) -> bytes sent instead of the answer
 
 
 class Modem:
@@ -88,6 +90,7 @@ class Modem:
         self.attached = False
         self.call_up = False
         self.pending_reset = False
+        self.plus_run = 0             # pluses ending the last data chunk
         self.mode = "command"         # command | body (after the "> " prompt) | data (after CONNECT)
         self.line = bytearray()
         self.deaf_until = 0.0
@@ -113,12 +116,19 @@ class Modem:
         i = 0
         while i < len(data):
             if self.mode == "data":
-                j = data.find(b"+++", i)
+                # The escape may arrive split over reads: count the pluses
+                # that ended the previous chunk.
+                rest = bytes(data[i:])
+                j = (b"+" * self.plus_run + rest).find(b"+++")
                 if j < 0:
-                    units.append(bytes(data[i:]))
+                    units.append(rest)
+                    tail = len(rest) - len(rest.rstrip(b"+"))
+                    self.plus_run = min(2, self.plus_run + tail if tail == len(rest) else tail)
                     break
-                units.append(bytes(data[i:j + 3]))
-                i = j + 3
+                end = j + 3 - self.plus_run
+                units.append(rest[:end])
+                i += end
+                self.plus_run = 0
                 self.mode = "command"
                 if hearing:
                     out += self.final(True)
@@ -137,19 +147,33 @@ class Modem:
                     if hearing:
                         out += self.end_body(unit)
                 continue
-            if self.echo and hearing:
-                out.append(b)
+            if b == ESC and len(self.line) == 1:
+                # A cancel with no prompt to cancel (the modem answered
+                # AT+CMGS without one): logged on its own, ignored.
+                units.append(bytes(self.line))
+                self.line = bytearray()
+                continue
             if b == CR[0]:
                 unit = bytes(self.line)
                 self.line = bytearray()
                 units.append(unit)
                 if hearing:
-                    out += self.execute(unit)
+                    out += self.answer(unit)
         if not hearing or self.opts.silent:
             return units, b""
         if self.opts.garbage:
             return units, self.noise(len(out)) if out else b""
         return units, bytes(out)
+
+    def answer(self, unit):
+        """Echo and answer of one command line, after the scripted exceptions."""
+        key = unit[:-1].decode("latin-1").upper()
+        if key in self.opts.mute:
+            return b""
+        echo = unit if self.echo else b""
+        if key in self.opts.replies:
+            return echo + self.opts.replies[key]
+        return echo + self.execute(unit)
 
     def hears(self, rate):
         if self.clock() < self.deaf_until:
@@ -830,6 +854,10 @@ def build_parser():
     p.add_argument("--reset-seconds", type=float, default=2.0)
     p.add_argument("--gprs", choices=("yes", "no"), default="yes")
     p.add_argument("--seed", type=int, default=1)
+    p.add_argument("--mute", action="append", default=[], metavar="COMMAND",
+                   help="a command line (without CR) that gets no echo and no answer; repeatable")
+    p.add_argument("--reply", action="append", default=[], metavar="COMMAND|BYTES",
+                   help="answer COMMAND with BYTES (log escapes) instead; repeatable")
     return p
 
 
@@ -877,6 +905,15 @@ def parse_options(argv):
     opts.reset_seconds = a.reset_seconds
     opts.gprs = a.gprs == "yes"
     opts.seed = a.seed
+    opts.mute = {m.upper() for m in a.mute}
+    for r in a.reply:
+        command, sep, raw = r.partition("|")
+        if not sep:
+            p.error("--reply needs COMMAND|BYTES: %s" % r)
+        try:
+            opts.replies[command.upper()] = unescape(raw)
+        except (KeyError, ValueError, IndexError):
+            p.error("bad escape in --reply: %s" % r)
     if not a.prefix:
         p.error("no Wine prefix: set WINEPREFIX or pass --prefix")
     return opts, a

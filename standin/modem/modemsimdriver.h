@@ -18,7 +18,8 @@ struct ModemSimCommand {
 
 class ModemSim {
  public:
-  // `options` are the simulator's options as on its command line (README.md).
+  // `options` are the simulator's options as on its command line (README.md),
+  // quoted the Windows way: --reply "ATI|Zarq GSM\r\n".
   explicit ModemSim(const std::string& options = std::string());
   ~ModemSim();
   ModemSim(const ModemSim&) = delete;

@@ -125,7 +125,7 @@ class Answers(unittest.TestCase):
         self.check([
             ({"echo": False}, [(b"AT+CMGS=86\r", b"\r\n> "), (b"\x1b", OK), (b"\r", b""), (b"AT\r", OK)]),
             ({"echo": False}, [(b"AT+CMGS=86\r", b"\r\n> "), (b"0011\x1a", b"\r\n+CMGS: 0\r\n" + OK)]),
-            ({"echo": False, "cmgs": "ok"}, [(b"AT+CMGS=86\r", OK)]),
+            ({"echo": False, "cmgs": "ok"}, [(b"AT+CMGS=86\r", OK), (b"\x1b", b""), (b"\r", b""), (b"AT\r", OK)]),
             ({"echo": False, "cmgs": "error"}, [(b"AT+CMGS=86\r", b"\r\n+CMS ERROR: 500\r\n")]),
             ({"echo": False}, [(b"AT+CMGS=x\r", b"\r\n+CMS ERROR: 304\r\n"),
                                (b"AT+CMGS=2000\r", b"\r\n+CMS ERROR: 304\r\n")]),
@@ -147,6 +147,17 @@ class Answers(unittest.TestCase):
             self.assertTrue(out, "garbage %d" % i)
             for final in (b"\nOK", b"\rOK", b"ERROR", b">"):
                 self.assertNotIn(final, out, "garbage %d" % i)
+
+    def test_scripted_exceptions(self):
+        self.check([
+            ({"mute": {"AT+CPIN?"}}, [(b"AT+CPIN?\r", b""), (b"at+cpin?\r", b""), (b"AT\r", b"AT\r" + OK)]),
+            ({"replies": {"AT+CSMS=0": b"\r\n+CMS ERROR: 500\r\n"}, "echo": False},
+             [(b"AT+CSMS=0\r", b"\r\n+CMS ERROR: 500\r\n"), (b"AT+CSMS=128\r", b"\r\n+CSMS: 1,1,1\r\n" + OK)]),
+            ({"replies": {"ATE0V1": b"OK"}}, [(b"ATE0V1\r", b"ATE0V1\rOK")]),
+        ])
+        opts, _ = modemsim.parse_options(["--prefix", "/x", "--mute", "at+cpin?", "--reply", "ATI|Zarq\\r\\n\\x00"])
+        self.assertEqual(opts.mute, {"AT+CPIN?"})
+        self.assertEqual(opts.replies, {"ATI": b"Zarq\r\n\x00"})
 
     def test_fixed_rate(self):
         modem, _ = make(baud=2400)
@@ -194,6 +205,9 @@ class Answers(unittest.TestCase):
                 (b"ATH0\r", OK),
                 (b"ATO\r", ERROR),
             ]),
+            ({"echo": False}, [
+                (b'AT+CGDCONT=2,"IP","internet"\r', OK), (b"ATD*99***2#\r", b"\r\nCONNECT\r\n"),
+                (b"a+", b""), (b"+", b""), (b"+ATH0\r", OK + OK), (b"AT\r", OK)]),
             ({"echo": False, "gprs": False}, [(b'AT+CGDCONT=1,"IP","x"\r', ERROR), (b"AT+CGATT=1\r", ERROR)]),
             ({"echo": False, "cfun": 0}, [(b'AT+CGDCONT=1,"IP","x"\r', OK), (b"AT+CGATT=1\r", b"\r\n+CME ERROR: 30\r\n")]),
         ])
@@ -205,6 +219,12 @@ class Answers(unittest.TestCase):
         for cmd in steps:
             units += modem.receive(cmd, 9600)[0]
         self.assertEqual(units, [b"\r", b'AT+CPIN="1234"\r', b"AT+CMGS=86\r", b"00\x1b", b"\r", b"+++ATH0\r"])
+        # Without a prompt the ESC is a unit of its own.
+        modem, _ = make(cmgs="ok")
+        units = []
+        for cmd in (b"AT+CMGS=86\r", b"\x1b", b"\r", b"AT\r"):
+            units += modem.receive(cmd, 9600)[0]
+        self.assertEqual(units, [b"AT+CMGS=86\r", b"\x1b", b"\r", b"AT\r"])
 
     def test_escape_round_trip(self):
         rng = random.Random(7)

@@ -84,6 +84,18 @@ TEST(ModemSim, AnswersOnlyAtItsRateAndLogsEveryCommand) {
   EXPECT_TRUE(sim.Commands().empty());
 }
 
+TEST(ModemSim, OptionsPassThroughWindowsQuoting) {
+  ModemSim sim("--echo off --mute AT+CPIN? --reply \"ATI|Zarq GSM\\r\\n\" --operator \"Op X\"");
+  ASSERT_TRUE(sim.Started()) << sim.Error();
+  HANDLE h = OpenPort(sim.Port());
+  ASSERT_NE(h, INVALID_HANDLE_VALUE);
+  ASSERT_TRUE(SetRate(h, 115200));
+  EXPECT_EQ(Exchange(h, "AT+CPIN?\r"), "");
+  EXPECT_EQ(Exchange(h, "ATI\r"), "Zarq GSM\r\n");
+  EXPECT_EQ(Exchange(h, "AT+COPS?\r"), "\r\n+COPS: 0,0,\"Op X\"\r\n\r\nOK\r\n");
+  CloseHandle(h);
+}
+
 TEST(ModemSim, StopRemovesThePort) {
   ModemSim sim;
   ASSERT_TRUE(sim.Started()) << sim.Error();

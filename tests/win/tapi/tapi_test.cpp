@@ -244,6 +244,9 @@ TEST_F(Tapi, OpenCallAndTalkToTheModemThroughItsHandle) {
   HCALL call = 0;
   LONG request = MakeDataCall(line, &call);
   ASSERT_GT(request, 0);
+  // Completed later: no handle and no message yet.
+  EXPECT_EQ(WaitForSingleObject(t.event, 0), WAIT_TIMEOUT);
+  EXPECT_EQ(call, 0u);
   ASSERT_EQ(WaitForSingleObject(t.event, 60000), WAIT_OBJECT_0);
   LINEMESSAGE msg = {};
   ASSERT_EQ(lineGetMessage(t.app, &msg, 0), 0);
@@ -346,6 +349,7 @@ TEST_F(Tapi, TwoModemsOfOneNameAreTwoLines) {
   ASSERT_EQ(lineOpenA(t.app, 1, &line, kHigh, 0, 0, LINECALLPRIVILEGE_OWNER, LINEMEDIAMODE_DATAMODEM, nullptr), 0);
   HCALL call = 0;
   ASSERT_GT(MakeDataCall(line, &call), 0);
+  ASSERT_EQ(WaitForSingleObject(t.event, 5000), WAIT_OBJECT_0);
   LONG rc = 0;
   HANDLE h = CommHandle(call, &rc, nullptr);
   ASSERT_NE(h, INVALID_HANDLE_VALUE) << rc;
@@ -359,6 +363,29 @@ TEST_F(Tapi, TwoModemsOfOneNameAreTwoLines) {
   EXPECT_EQ(lineDeallocateCall(call), 0);
   EXPECT_GT(MakeDataCall(line, &other), 0);
   lineClose(line);
+}
+
+TEST_F(Tapi, ACallStillPendingWhenTheLineClosesIsForgotten) {
+  ModemSim sim;
+  ASSERT_TRUE(sim.Started()) << sim.Error();
+  ModemEntry entry = {"Zarq GSM", sim.Port()};
+  entry.callDelay = 1500;
+  RegisteredModem m(entry);
+  TapiApp t;
+  HLINE line = 0;
+  ASSERT_EQ(lineOpenA(t.app, 0, &line, kHigh, 0, 0, LINECALLPRIVILEGE_OWNER, LINEMEDIAMODE_DATAMODEM, nullptr), 0);
+  HCALL call = 0;
+  ASSERT_GT(MakeDataCall(line, &call), 0);
+  // The caller's wait gives up first, as the modem code's does after 60 s.
+  EXPECT_EQ(WaitForSingleObject(t.event, 300), WAIT_TIMEOUT);
+  HCALL second = 0;
+  EXPECT_EQ(MakeDataCall(line, &second), LONG(LINEERR_CALLUNAVAIL)) << "one call per line, pending included";
+  LONG rc = 0;
+  EXPECT_EQ(CommHandle(call, &rc, nullptr), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(rc, LONG(LINEERR_INVALCALLHANDLE));
+  EXPECT_EQ(lineClose(line), 0);
+  EXPECT_EQ(WaitForSingleObject(t.event, 2500), WAIT_TIMEOUT);
+  EXPECT_EQ(call, 0u);
 }
 
 std::vector<LINEMESSAGE> g_delivered;
@@ -382,9 +409,12 @@ TEST_F(Tapi, CallbackAndCompletionPortDelivery) {
     LONG request = MakeDataCall(line, &call);
     ASSERT_GT(request, 0);
     g_delivered.clear();
-    EXPECT_TRUE(g_delivered.empty());
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+    DWORD start = GetTickCount();
+    while (g_delivered.size() < 2 && GetTickCount() - start < 5000) {
+      MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
+      MSG msg;
+      while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+    }
     ASSERT_EQ(g_delivered.size(), 2u);
     EXPECT_EQ(g_delivered[0].dwMessageID, DWORD(LINE_REPLY));
     EXPECT_EQ(g_delivered[0].dwParam1, DWORD_PTR(request));
