@@ -232,10 +232,14 @@ TEST_F(TapiRoad, TwoDevicesWithOneName) {
   ModemSim second("--echo off");
   ASSERT_TRUE(first.Started()) << first.Error();
   ASSERT_TRUE(second.Started()) << second.Error();
-  for (const char* fail : {"open", "call", "getid", ""}) {
+  for (const char* fail : {"open", "call", "callreply", "getid", ""}) {
     UnregisterAllModems();
-    RegisteredModem a({kModemName, first.Port(), fail, 0, 0});
-    RegisteredModem b({kModemName, second.Port(), "", 0, 0});
+    // Calls complete a while after lineMakeCall returns, as real ones do.
+    ModemEntry entryA{kModemName, first.Port(), fail, 0, 0};
+    ModemEntry entryB{kModemName, second.Port(), "", 0, 0};
+    entryA.callDelay = entryB.callDelay = 400;
+    RegisteredModem a(entryA);
+    RegisteredModem b(entryB);
     first.ClearLog();
     second.ClearLog();
     MessageBoxWatcher boxes;
