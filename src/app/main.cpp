@@ -1,13 +1,18 @@
-// Entry point of ZARQCFG.EXE.
+// Entry point of ZARQCFG.EXE: settings files, command-line actions, then the
+// setup wizard and/or the configuration sheet.
 #include <winsock2.h>
 #include <windows.h>
 
 #include <cstdio>
 #include <cstring>
 
+#include "app/appstate.h"
+#include "app/cmdline.h"
 #include "app/configstore.h"
 #include "app/msgbox.h"
+#include "app/sheets.h"
 #include "gateway/zarqacct.h"
+#include "service/services.h"
 
 namespace {
 
@@ -20,9 +25,38 @@ void CreateIfMissing(const char* path) {
   if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
 }
 
+void SettingsFilePath(const char* dir, const char* name, char* path) {
+  CopyBounded(path, MAX_PATH, dir);
+  BoundedAppend(path, MAX_PATH, name);
+}
+
+// Stops the services behind the wait window before the wizard changes anything.
+void StopServicesForWizard() {
+  if (!IsSmsServiceActive() && !IsMmscServiceActive()) return;
+  HCURSOR cursor = BeginBusyCursor();
+  HWND wait = CreateWaitWindow(nullptr);
+  if (wait) {
+    SetForegroundWindow(wait);
+    SetWindowTextA(wait, "Please wait...");
+    SetDlgItemTextA(wait, 1444, "Stopping Services...");
+  }
+  StopServices(false);
+  if (wait && IsWindow(wait)) SendMessageA(wait, WM_CLOSE, 0, 0);
+  EndBusyCursor(cursor);
+}
+
+void SwitchDebugLogsOn() {
+  char path[MAX_PATH];
+  WriteSetting(g_SmsgwIni, "SMSGW", "Debug", "Yes");
+  ProgramDataPath("MMSC.INI", path);
+  WriteSetting(path, "MMSC", "Debug", "Yes");
+  ProgramDataPath("MMSWAP.INI", path);
+  WriteSetting(path, "MMSWAP", "Debug", "Yes");
+}
+
 }  // namespace
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR arguments, int) {
   WSADATA wsa;
   if (WSAStartup(0x0101, &wsa) != 0) {
     fputs("Error initializing Winsock\n", stdout);
@@ -31,21 +65,41 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
 
   char dir[MAX_PATH];
   GetProgramDataDirectory(dir);
-  CopyBounded(g_SmsgwIni, sizeof g_SmsgwIni, dir);
-  BoundedAppend(g_SmsgwIni, sizeof g_SmsgwIni, "SMSGW.INI");
+  SettingsFilePath(dir, "SMSGW.INI", g_SmsgwIni);
   CreateIfMissing(g_SmsgwIni);
   SMSIniSetFilename(g_SmsgwIni);
-  CopyBounded(g_MmscIni, sizeof g_MmscIni, dir);
-  BoundedAppend(g_MmscIni, sizeof g_MmscIni, "MMSC.INI");
+  SettingsFilePath(dir, "MMSC.INI", g_MmscIni);
   CreateIfMissing(g_MmscIni);
   MMSCIniSetFilename(g_MmscIni);
 
-  GetRealProgramDirectory(g_HelpDocumentPath);
-  BoundedAppend(g_HelpDocumentPath, sizeof g_HelpDocumentPath, "ZarqSMS Lite.pdf");
+  GetRealProgramDirectory(dir);
+  SettingsFilePath(dir, "ZarqSMS Lite.pdf", g_HelpDocumentPath);
+  g_HelpExists = FileExists(g_HelpDocumentPath);
 
-  (void)commandLine;
+  bool quiet = false;
+  if (RunCommandLineAction(arguments, &quiet)) return 0;
+
   HICON icon = LoadIconA(instance, "SMSGW");
   if (!icon) MessageBoxA(nullptr, "Error loading Icon", "Debug", MB_OK);
+
+  char modem[261];
+  ReadSetting(g_SmsgwIni, "SMSGW", "Modem1", "", modem, sizeof modem);
+  CopyBounded(g_ConfiguredModem, sizeof g_ConfiguredModem, modem);
+
+  if (!modem[0] || WizardRequested(arguments)) {
+    StopServicesForWizard();
+    SwitchDebugLogsOn();
+    if (RunSetupWizard(icon) < 1) ExitProcess(0);  // no sheet, no Winsock clean-up
+  }
+
+  g_ConfigChanged = false;
+  RunConfigurationSheet(icon);
+
+  ReadSetting(g_SmsgwIni, "SMSGW", "Modem1", "", modem, sizeof modem);
+  if (modem[0] && !(IsSmsServiceActive() && IsMmscServiceActive()) &&
+      ShowMessage(nullptr, "Service is not active, do you wish to activate the service?", MB_YESNO | MB_ICONQUESTION) ==
+          IDYES)
+    InstallServices(false);
 
   return WSACleanup();
 }

@@ -32,8 +32,12 @@ ZARQACCT_API int __cdecl SMSAddUser(SMSUSERFILE file, const void* record);
 ZARQACCT_API int __cdecl SMSDeleteUser(SMSUSERFILE file, const void* record);
 ZARQACCT_API void __cdecl SMSCloseUserFile(SMSUSERFILE file);
 
-// Decodes the hexadecimal GSM 7-bit user data `data` (after a user data
-// header of `udh`) into UTF-8 in `out`, which may be the `data` buffer.
+// Decodes the hexadecimal GSM 7-bit user data `data`, which follows the user
+// data header whose hexadecimal octets are `udh` ("" when none; its length
+// sets the fill bits before the first septet), into terminated UTF-8 in
+// `out`. `out` holds 8192 bytes, the Data buffer of a received message, and
+// may be `data` itself; the text stops at the last whole character that fits.
+// Decoding ends at the first non-hexadecimal character or an unpaired digit.
 ZARQACCT_API void __cdecl GSM7ToUTF8String(const char* udh, const char* data, char* out);
 
 // Modal chooser of an operator's MMS settings; each output holds 104 bytes.

@@ -4,3 +4,8 @@
 #pragma once
 
 #define IDR_MANIFEST 1
+
+#include "waitdlg.h"
+#include "wizcomplete.h"
+#include "server.h"
+#include "debuglog.h"

@@ -8,6 +8,7 @@
 
 #include "app/textrules.h"
 #include "datadirs.h"
+#include "gsm7.h"
 #include "gateway/records.h"
 #include "storefile.h"
 
@@ -98,8 +99,8 @@ ZARQACCT_API int __cdecl SMSDeleteUser(SMSUSERFILE file, const void* record) {
 
 ZARQACCT_API void __cdecl SMSCloseUserFile(SMSUSERFILE file) { delete FromHandle(file); }
 
-// Completed with message decoding; until then the output stays as it was.
-ZARQACCT_API void __cdecl GSM7ToUTF8String(const char*, const char*, char*) {}
+ZARQACCT_API void __cdecl GSM7ToUTF8String(const char* udh, const char* data, char* out) {
+  Gsm7HexToUtf8(udh, data, out);
+}
 
-// Completed with the Modem page's operator lookup; until then nothing is chosen.
-ZARQACCT_API int __cdecl ChooseOperatorSettings(HWND, char*, char*, char*, char*, char*) { return 0; }
+// ChooseOperatorSettings: operators.cpp.

@@ -161,10 +161,13 @@ TEST_F(Accounts, DamagedStoreFilesGiveWhatCanBeRead) {
   EXPECT_EQ(SMSGetRecordCount(file_), 1u);
 }
 
-TEST_F(Accounts, NotYetCompletedFunctionsChangeNothing) {
-  char data[] = "C8329BFD06";
+TEST(GsmText, DecodesInPlaceThroughTheLibrary) {
+  char data[8192] = "C8329BFD06";
   GSM7ToUTF8String("", data, data);
-  EXPECT_STREQ(data, "C8329BFD06");
+  EXPECT_STREQ(data, "Hello");
+  strcpy(data, "906536FB0D");  // one fill bit after a six-octet header
+  GSM7ToUTF8String("050003CC0201", data, data);
+  EXPECT_STREQ(data, "Hello");
 }
 
 TEST(PeerAccounts, AddFindReplaceDelete) {

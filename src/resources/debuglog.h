@@ -1,0 +1,10 @@
+// Controls of DIALOG_DEBUGLOG, the debug-log options page.
+#pragma once
+
+#define IDC_DEBUGLOG_LABEL 112
+#define IDC_DEBUGLOG_SMSGW 113
+#define IDC_DEBUGLOG_MMSC 114
+#define IDC_DEBUGLOG_MMSWAP 115
+#define IDC_DEBUGLOG_VIEW_SMSGW 151
+#define IDC_DEBUGLOG_VIEW_MMSC 152
+#define IDC_DEBUGLOG_VIEW_MMSWAP 153

@@ -1,0 +1,10 @@
+// Controls of the operator settings chooser of ZARQACCT.DLL.
+#pragma once
+#define IDD_OPERATORS 200
+#define IDC_OPERATOR_COUNTRY 201
+#define IDC_OPERATOR_LIST 202
+#define IDC_OPERATOR_APN 203
+#define IDC_OPERATOR_LOGIN 204
+#define IDC_OPERATOR_PASSWORD 205
+#define IDC_OPERATOR_GATEWAY 206
+#define IDC_OPERATOR_MMSURL 207

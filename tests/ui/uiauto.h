@@ -1,0 +1,105 @@
+// Drives ZARQCFG.EXE from outside, through its windows, as an operator would:
+// launch it, find its property sheet, switch pages, press the sheet's
+// buttons, read and set controls, and read and answer its message boxes.
+//
+// Everything works across processes under Wine: only messages that Wine
+// marshals are used (text, button and property-sheet messages; never
+// WM_NOTIFY), and a message box's icon is told by its pixels, since icon
+// handles mean nothing in another process.
+#pragma once
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace ui {
+
+// Polls `condition` every 50 ms until it holds or `timeoutMs` has passed.
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs);
+
+// A started program. The destructor ends it if it still runs.
+class Program {
+ public:
+  Program() = default;
+  ~Program();
+  Program(const Program&) = delete;
+  Program& operator=(const Program&) = delete;
+
+  // Starts `exe` (a name beside the test executable, or a full path) with
+  // `arguments`; the child inherits this process's environment, so the data
+  // directory variables set by the test apply to it.
+  bool Start(const std::string& exe, const std::string& arguments = "");
+  // ZARQCFG.EXE beside the test executable.
+  bool StartConfig(const std::string& arguments = "") { return Start("ZARQCFG.EXE", arguments); }
+
+  DWORD Id() const { return id_; }
+  bool Running() const;
+  // Waits for the end; the exit code, or STILL_ACTIVE when it did not end in time.
+  DWORD WaitExit(DWORD timeoutMs);
+  // Ends this program (only this one) if it still runs.
+  void Kill();
+
+ private:
+  HANDLE process_ = nullptr;
+  DWORD id_ = 0;
+};
+
+// The program's visible top-level windows.
+std::vector<HWND> TopWindows(DWORD processId);
+
+// ---- property sheets ----
+// Dialog ids of the sheet's own buttons.
+enum : int {
+  kApplyButton = 0x3021,
+  kBackButton = 0x3023,
+  kNextButton = 0x3024,
+  kFinishButton = 0x3025,
+};
+
+// The program's property sheet (the window that answers PSM_GETCURRENTPAGEHWND), or null.
+HWND FindSheet(DWORD processId, DWORD timeoutMs);
+HWND CurrentPage(HWND sheet);
+// Switches to page `index` (PSM_SETCURSEL) and returns the page shown then.
+HWND SelectPage(HWND sheet, int index);
+// The sheet's button (PSBTN_OK, PSBTN_CANCEL, PSBTN_APPLYNOW, PSBTN_NEXT, PSBTN_BACK,
+// PSBTN_FINISH), pressed asynchronously: a message box it opens does not block the caller.
+void PressButton(HWND sheet, int button);
+
+// ---- controls ----
+std::string WindowText(HWND window);
+std::string ItemText(HWND dialog, int id);
+// WM_SETTEXT, as typing would leave it (an edit control reports EN_CHANGE).
+void SetItemText(HWND dialog, int id, const std::string& text);
+// BM_CLICK, posted: the click runs in the program's own time.
+void ClickItem(HWND dialog, int id);
+bool IsItemChecked(HWND dialog, int id);
+bool IsItemEnabled(HWND dialog, int id);
+bool IsItemVisible(HWND dialog, int id);
+// Waits until the control's text equals `text`.
+bool WaitItemText(HWND dialog, int id, const std::string& text, DWORD timeoutMs);
+
+// ---- message boxes ----
+enum class Icon { None, Error, Question, Warning, Information, Unknown };
+const char* IconName(Icon icon);
+
+struct MessageBoxInfo {
+  HWND window = nullptr;
+  std::string caption;
+  std::string text;
+  Icon icon = Icon::None;
+  std::vector<int> buttons;  // IDOK, IDYES, ... in id order
+};
+
+// The program's message box, when one shows within `timeoutMs`.
+bool FindMessageBox(DWORD processId, MessageBoxInfo* box, DWORD timeoutMs);
+// Presses one of the box's buttons (IDYES, IDNO, IDCANCEL, IDOK, ...).
+void AnswerMessageBox(const MessageBoxInfo& box, int button);
+// Saves what the screen shows of `window` (raised above other windows) as a
+// 24-bit BMP file.
+bool SaveWindowImage(HWND window, const std::string& path);
+
+// Waits until `window` is gone.
+bool WaitGone(HWND window, DWORD timeoutMs);
+
+}  // namespace ui
