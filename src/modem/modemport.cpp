@@ -1,9 +1,11 @@
 #include "modem/modemport.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "app/msgbox.h"
 #include "app/textrules.h"
@@ -104,6 +106,34 @@ LONG CallCommHandle(HCALL call, HANDLE* comm) {
   // Handles are 32-bit values, sign-extended on 64-bit Windows.
   *comm = reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(value));
   return 0;
+}
+
+// Waits up to 60 s for the call made by request `request` to complete: its
+// LINE_REPLY, and when that succeeded, the call's connection. Messages of
+// earlier calls still queued are taken on the way, so that their event
+// does not cut this wait short.
+void AwaitCall(HLINEAPP app, HANDLE event, LONG request, const HCALL* call) {
+  if (!event) return;
+  const ULONGLONG end = GetTickCount64() + kMakeCallWaitMs;
+  bool replied = false;
+  LONG replyResult = 0;
+  std::vector<DWORD> connected;
+  for (;;) {
+    LINEMESSAGE message;
+    while (lineGetMessage(app, &message, 0) == 0) {
+      if (message.dwMessageID == LINE_REPLY && message.dwParam1 == static_cast<DWORD_PTR>(request)) {
+        replied = true;
+        replyResult = static_cast<LONG>(message.dwParam2);
+      } else if (message.dwMessageID == LINE_CALLSTATE && message.dwParam1 == LINECALLSTATE_CONNECTED) {
+        connected.push_back(message.hDevice);
+      }
+    }
+    if (replied && (replyResult != 0 || std::find(connected.begin(), connected.end(), *call) != connected.end()))
+      return;
+    ULONGLONG now = GetTickCount64();
+    if (now >= end) return;
+    WaitForSingleObject(event, static_cast<DWORD>(end - now));
+  }
 }
 
 void ShowTapiError(const char* text, LONG error, UINT icon = MB_ICONERROR) {
@@ -212,7 +242,7 @@ HANDLE OpenThroughTapi(const char* name, bool retried, char* fallback, HLINEAPP*
       *line = 0;
       continue;
     }
-    if (event) WaitForSingleObject(event, kMakeCallWaitMs);
+    AwaitCall(*app, event, rc, &hcall);
     HANDLE comm = INVALID_HANDLE_VALUE;
     rc = CallCommHandle(hcall, &comm);
     if (rc == 0) return comm;

@@ -8,10 +8,12 @@
 namespace {
 
 unsigned g_factor = 1;
+std::function<void()> g_hook;
 ULONGLONG g_startTick = 0;
 time_t g_startTime = 0;
 
 time_t FastNow() {
+  if (g_hook) g_hook();
   return g_startTime + static_cast<time_t>((GetTickCount64() - g_startTick) * g_factor / 1000);
 }
 
@@ -28,7 +30,38 @@ FastModemClock::FastModemClock(unsigned factor) {
   SetModemClock(&kFastClock);
 }
 
-FastModemClock::~FastModemClock() { SetModemClock(nullptr); }
+FastModemClock::~FastModemClock() {
+  SetModemClock(nullptr);
+  g_hook = nullptr;
+}
+
+void FastModemClock::SetHook(std::function<void()> hook) { g_hook = std::move(hook); }
+
+MishapArm::MishapArm(FastModemClock& clock, ModemSim& sim, const ModemMishap& mishap) : clock_(clock) {
+  if (mishap.kind == ModemMishap::kNone) return;
+  second_ = OpenSimPort(sim, 115200);
+  clock_.SetHook([this, &sim, mishap] {
+    if (fired_) return;
+    // Give the modem time to log what was just sent: the command that this
+    // wait is for must count, the next one cannot have been sent yet.
+    Sleep(150);
+    int seen = 0;
+    for (const std::string& c : sim.Commands())
+      if (c == mishap.command) ++seen;
+    if (seen < mishap.nth) return;
+    fired_ = true;
+    DCB dcb = {};
+    dcb.DCBlength = sizeof dcb;
+    GetCommState(second_, &dcb);
+    dcb.BaudRate = 300;
+    SetCommState(second_, &dcb);
+  });
+}
+
+MishapArm::~MishapArm() {
+  clock_.SetHook(nullptr);
+  if (second_ != INVALID_HANDLE_VALUE) CloseHandle(second_);
+}
 
 HANDLE OpenSimPort(const ModemSim& sim, unsigned baud) {
   std::string name = sim.Port() + ":";

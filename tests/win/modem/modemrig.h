@@ -3,18 +3,48 @@
 #pragma once
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "modemsimdriver.h"
 
 // Runs the modem code's long waits `factor` times faster while it exists.
+// The code reads the clock when a response wait begins and before each read
+// of it; a hook set here runs on the code's own thread at those moments.
 class FastModemClock {
  public:
   explicit FastModemClock(unsigned factor = 10);
   ~FastModemClock();
   FastModemClock(const FastModemClock&) = delete;
   FastModemClock& operator=(const FastModemClock&) = delete;
+  void SetHook(std::function<void()> hook);
+};
+
+// Something that happens to the modem once it has received the `nth`
+// (from 1) copy of `command`, decided at the modem code's next clock reading,
+// that is, while the code waits for that command's answer.
+struct ModemMishap {
+  enum Kind { kNone, kMute } kind = kNone;
+  std::string command;
+  int nth = 1;
+};
+
+// Arms `mishap` on `clock` for `sim`: kMute sets the line to a speed the
+// modem does not hear (through a second handle: Wine's ports are not
+// exclusive), so everything after that command goes unanswered.
+class MishapArm {
+ public:
+  MishapArm(FastModemClock& clock, ModemSim& sim, const ModemMishap& mishap);
+  ~MishapArm();
+  MishapArm(const MishapArm&) = delete;
+  MishapArm& operator=(const MishapArm&) = delete;
+  bool Fired() const { return fired_; }
+
+ private:
+  FastModemClock& clock_;
+  HANDLE second_ = INVALID_HANDLE_VALUE;
+  bool fired_ = false;
 };
 
 // A comm handle closed on destruction.

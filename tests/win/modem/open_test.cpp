@@ -32,6 +32,13 @@ DWORD OpenError(const std::string& name) {
   return error;
 }
 
+// Windows errors appear in hexadecimal.
+std::string Hex(DWORD error) {
+  char text[16];
+  snprintf(text, sizeof text, "%lX", static_cast<unsigned long>(error));
+  return text;
+}
+
 void ExpectInitialisedBoxes(const std::vector<SeenBox>& seen, size_t count, unsigned baud) {
   ASSERT_EQ(seen.size(), count);
   for (size_t i = 0; i < seen.size(); ++i) {
@@ -109,8 +116,8 @@ TEST(DirectRoad, AccessErrors) {
     HLINEAPP app;
     HLINE line;
     EXPECT_EQ(OpenModemPort(c.name, "", &app, &line), INVALID_HANDLE_VALUE) << "case " << i;
-    std::string expected = std::string("Unable to access modem at ") + c.name + " -- Error " +
-                           std::to_string(c.error) + " -- " + SystemText(c.error);
+    std::string expected = std::string("Unable to access modem at ") + c.name + " -- Error " + Hex(c.error) +
+                           " -- " + SystemText(c.error);
     if (c.error == ERROR_ACCESS_DENIED) expected += "\r\nAnother application is already using this device.";
     std::vector<SeenBox> seen = boxes.Boxes();
     ASSERT_EQ(seen.size(), 1u) << "case " << i;
@@ -119,6 +126,18 @@ TEST(DirectRoad, AccessErrors) {
     EXPECT_EQ(seen[0].icon, BoxIcon::kError) << "case " << i;
     EXPECT_EQ(seen[0].owner, nullptr) << "case " << i;
   }
+}
+
+// A port name longer than the message buffer: the text is cut at 499 characters.
+TEST(DirectRoad, AccessErrorForAVeryLongName) {
+  std::string name = "COM" + std::string(600, '7') + ":";
+  MessageBoxWatcher boxes;
+  HLINEAPP app;
+  HLINE line;
+  EXPECT_EQ(OpenModemPort(name.c_str(), "", &app, &line), INVALID_HANDLE_VALUE);
+  std::vector<SeenBox> seen = boxes.Boxes();
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_EQ(seen[0].text, ("Unable to access modem at " + name).substr(0, 499));
 }
 
 // A device that is no serial port: the handle comes back unprobed after the
@@ -258,7 +277,7 @@ TEST(ResetModemDirect, PortThatCannotBeOpened) {
   std::vector<SeenBox> seen = boxes.Boxes();
   ASSERT_EQ(seen.size(), 1u);
   DWORD error = OpenError("\\\\.\\com95");
-  EXPECT_EQ(seen[0].text, "Unable to access modem at com95: -- Error " + std::to_string(error) + " -- " +
+  EXPECT_EQ(seen[0].text, "Unable to access modem at com95: -- Error " + Hex(error) + " -- " +
                               SystemText(error));
   EXPECT_EQ(seen[0].icon, BoxIcon::kError);
 }

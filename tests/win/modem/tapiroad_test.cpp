@@ -78,7 +78,10 @@ TEST_F(TapiRoad, ListsDataModemsInDeviceOrder) {
   RegisteredModem a({"Alpha Modem", "COM40", "", 0, 0});
   RegisteredModem voice({"Voice Only", "COM41", "", 0, LINEMEDIAMODE_INTERACTIVEVOICE});
   RegisteredModem b({"Beta Modem", "COM42", "", 0, LINEMEDIAMODE_DATAMODEM | LINEMEDIAMODE_INTERACTIVEVOICE});
-  ASSERT_FALSE(b.Key().empty());
+  // A name that does not fit the first capabilities buffer: it is grown.
+  const std::string longName = "Long " + std::string(1500, 'n');
+  RegisteredModem c({longName, "COM43", "", 0, 0});
+  ASSERT_FALSE(c.Key().empty());
   HWND parent = CreateWindowA("STATIC", "p", WS_OVERLAPPEDWINDOW, 0, 0, 200, 200, nullptr, nullptr, nullptr, nullptr);
   HWND combo = CreateWindowA("COMBOBOX", "", WS_CHILD | CBS_DROPDOWNLIST, 0, 0, 150, 100, parent,
                              reinterpret_cast<HMENU>(1005), nullptr, nullptr);
@@ -88,11 +91,11 @@ TEST_F(TapiRoad, ListsDataModemsInDeviceOrder) {
   ListDataModems(parent, 1005);
   std::vector<std::string> items;
   for (LRESULT i = 0; i < SendMessageA(combo, CB_GETCOUNT, 0, 0); ++i) {
-    char text[256] = "";
+    char text[2048] = "";
     SendMessageA(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
     items.push_back(text);
   }
-  EXPECT_EQ(items, (std::vector<std::string>{"COM1:", "Alpha Modem", "Beta Modem"}));
+  EXPECT_EQ(items, (std::vector<std::string>{"COM1:", "Alpha Modem", "Beta Modem", longName}));
   EXPECT_TRUE(boxes.Boxes().empty());
   DestroyWindow(parent);
 }
@@ -229,10 +232,14 @@ TEST_F(TapiRoad, TwoDevicesWithOneName) {
   ModemSim second("--echo off");
   ASSERT_TRUE(first.Started()) << first.Error();
   ASSERT_TRUE(second.Started()) << second.Error();
-  for (const char* fail : {"open", "call", "getid", ""}) {
+  for (const char* fail : {"open", "call", "callreply", "getid", ""}) {
     UnregisterAllModems();
-    RegisteredModem a({kModemName, first.Port(), fail, 0, 0});
-    RegisteredModem b({kModemName, second.Port(), "", 0, 0});
+    // Calls complete a while after lineMakeCall returns, as real ones do.
+    ModemEntry entryA{kModemName, first.Port(), fail, 0, 0};
+    ModemEntry entryB{kModemName, second.Port(), "", 0, 0};
+    entryA.callDelay = entryB.callDelay = 400;
+    RegisteredModem a(entryA);
+    RegisteredModem b(entryB);
     first.ClearLog();
     second.ClearLog();
     MessageBoxWatcher boxes;
@@ -251,7 +258,7 @@ TEST_F(TapiRoad, TwoDevicesWithOneName) {
 
 // The modem test over a TAPI line, where no probe has checked the modem first.
 TEST_F(TapiRoad, ModemTestOutcomes) {
-  FastModemClock fast(10);
+  FastModemClock fast(20);
   HWND owner = CreateWindowA("STATIC", "owner", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr, nullptr, nullptr, nullptr);
   const std::string initFailed = "Error initializing modem --\r\n\r\n";
   struct Case {

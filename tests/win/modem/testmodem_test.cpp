@@ -46,7 +46,7 @@ class TestModemFixture : public ::testing::Test {
   }
 
   HWND owner_ = nullptr;
-  FastModemClock fast_{10};
+  FastModemClock fast_{20};
 };
 
 }  // namespace
@@ -68,10 +68,8 @@ TEST_F(TestModemFixture, OutcomesOverTheDirectRoad) {
   } cases[] = {
       // 0: the prompt for the body is cancelled with ESC and the test passes.
       {"", "", 1, kPassed, BoxIcon::kInformation, Concat({kOpen, {"AT+CFUN?\r"}, kPassTail})},
-      // 1: an error line to AT+CMGS passes as well; ESC then arrives in command mode.
-      {"--cmgs error", "", 1, kPassed, BoxIcon::kInformation,
-       Concat({kOpen, {"AT+CFUN?\r", "ATE0V1\r", "ATE0V1\r", "AT+CSMS=0\r", "AT+CMGF=0\r", "AT+CMGS=86\r",
-                       "\x1b\r", "AT\r"}})},
+      // 1: an error line to AT+CMGS passes as well (the ESC then cancels nothing).
+      {"--cmgs error", "", 1, kPassed, BoxIcon::kInformation, Concat({kOpen, {"AT+CFUN?\r"}, kPassTail})},
       // 2: OK to AT+CMGS means the modem never asked for a body.
       {"--cmgs ok", "", 0, "Modem does not properly support command for sending SMS (AT+CMGS)", BoxIcon::kError,
        Concat({kOpen, {"AT+CFUN?\r", "ATE0V1\r", "ATE0V1\r", "AT+CSMS=0\r", "AT+CMGF=0\r", "AT+CMGS=86\r"}})},
@@ -103,6 +101,18 @@ TEST_F(TestModemFixture, OutcomesOverTheDirectRoad) {
        Concat({{"\r", "AT+CPIN=\"1234\"\r", "ATE0V1\r", "AT+CFUN?\r", "AT+CFUN=1\r", "AT+CFUN?\r", "AT+COPS?\r",
                 "AT+COPS?\r", "AT+COPS?\r", "AT+CPMS?\r", "AT+CPIN?\r"},
                kPassTail})},
+      // 10-12: a step whose command goes unanswered.
+      {"--mute AT+CSMS=0", "", 0, "Error waiting for SMS initialization response from modem", BoxIcon::kError,
+       Concat({kOpen, {"AT+CFUN?\r", "ATE0V1\r", "ATE0V1\r", "AT+CSMS=0\r"}})},
+      {"--mute AT+CMGF=0", "", 0, "Error waiting for SMS PDU mode initialization response from modem",
+       BoxIcon::kError, Concat({kOpen, {"AT+CFUN?\r", "ATE0V1\r", "ATE0V1\r", "AT+CSMS=0\r", "AT+CMGF=0\r"}})},
+      {"--text-only --mute AT+CMGF=1", "", 0, "Error waiting for SMS text mode initialization response from modem",
+       BoxIcon::kError,
+       Concat({kOpen, {"AT+CFUN?\r", "ATE0V1\r", "ATE0V1\r", "AT+CSMS=0\r", "AT+CMGF=0\r", "AT+CMGF=1\r"}})},
+      // 13: neither PDU nor text mode.
+      {"--text-only --reply \"AT+CMGF=1|\\r\\nERROR\\r\\n\"", "", 0,
+       "Modem does not support SMS text or PDU mode commands --\r\n\r\n\r\nERROR\r\n", BoxIcon::kError,
+       Concat({kOpen, {"AT+CFUN?\r", "ATE0V1\r", "ATE0V1\r", "AT+CSMS=0\r", "AT+CMGF=0\r", "AT+CMGF=1\r"}})},
   };
   for (size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
     const Case& c = cases[i];
@@ -164,6 +174,23 @@ TEST_F(TestModemFixture, DeviceThatRefusesWrites) {
     EXPECT_EQ(seen[0].text, "SetupComm Failed");
     ExpectOutcome(seen, "Unable to send initialization command to modem", BoxIcon::kError, pin);
   }
+}
+
+// The same command answered once and then no more: the second echo pass
+// meets silence. (The line is switched to a speed the modem does not hear
+// once it has the first pass's command.)
+TEST_F(TestModemFixture, ModemFallsSilentBetweenTheEchoPasses) {
+  ModemSim sim("--baud 115200");
+  ASSERT_TRUE(sim.Started()) << sim.Error();
+  std::string name = sim.Port() + ":";
+  MessageBoxWatcher boxes;
+  {
+    MishapArm arm(fast_, sim, {ModemMishap::kMute, "ATE0V1\r", 2});
+    EXPECT_EQ(TestModem(owner_, name.c_str(), ""), 0);
+    EXPECT_TRUE(arm.Fired());
+  }
+  EXPECT_EQ(Joined(sim.Commands()), Joined(Concat({kOpen, {"AT+CFUN?\r", "ATE0V1\r", "ATE0V1\r"}})));
+  ExpectOutcome(boxes.Boxes(), "Error waiting for initial response from modem", BoxIcon::kError, "silent");
 }
 
 // A modem unplugged while the test waits for the network: the next command
