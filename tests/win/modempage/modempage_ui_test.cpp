@@ -321,4 +321,30 @@ TEST_F(ModemPageTest, TestConnectionChecksTheAddressAndRetriesAFailedVerdict) {
   EXPECT_FALSE(PathExists(testFile));
 }
 
+// A Modem1 of another connection kind is no modem: the field stays empty,
+// and leaving the page asks for a modem and opens the Add Modem dialog.
+TEST_F(ModemPageTest, AnotherConnectionKindIsNoModemAndLeavingAsksForOne) {
+  WriteSetting(SmsgwIni().c_str(), "SMSGW", "Modem1", "smpp - Provider");
+  ASSERT_TRUE(app_.StartConfig());
+  sheet_ = ui::FindSheet(app_.Id(), kStartTimeoutMs);
+  ASSERT_TRUE(sheet_);
+  HWND page = ui::SelectPage(sheet_, kModemPage);
+  ASSERT_TRUE(page);
+  EXPECT_EQ(ui::ItemText(page, IDC_MODEM_NAME), "");
+  PostMessageA(sheet_, PSM_SETCURSEL, kServerPage, 0);
+  ui::MessageBoxInfo box = Answer("Please select a modem", IDOK);
+  EXPECT_EQ(box.icon, ui::Icon::Error);
+  HWND dialog = nullptr;
+  EXPECT_TRUE(ui::WaitUntil(
+      [&] {
+        for (HWND w : ui::TopWindows(app_.Id()))
+          if (ui::WindowText(w) == "Add Modem") dialog = w;
+        return dialog != nullptr;
+      },
+      kBoxTimeoutMs));
+  EXPECT_EQ(ui::CurrentPage(sheet_), page) << "the page was left without a modem";
+  if (dialog) ui::ClickItem(dialog, IDCANCEL);
+  EXPECT_EQ(IniValue(SmsgwIni(), "SMSGW", "Modem1"), "smpp - Provider");
+}
+
 }  // namespace
