@@ -2,6 +2,8 @@
 // installed as Windows modems, listed through our TAPI: the Modem page's
 // "Add Modem" dialog and the wizard's Select Modem step, up to the Server
 // Settings step.
+#include <winsock2.h>
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -66,6 +68,40 @@ HWND FindWindowCaption(DWORD processId, const std::string& caption, DWORD ms) {
       ms);
   return found;
 }
+
+// A loopback listener standing for the WAP gateway, and a port beside it
+// that nothing listens on.
+class WapListener {
+ public:
+  WapListener() {
+    WSADATA data;
+    WSAStartup(MAKEWORD(2, 2), &data);
+    listening_ = Bind(&port_);
+    listen(listening_, 5);
+    closed_ = Bind(&closedPort_);  // bound, never listening: connections are refused
+  }
+  ~WapListener() {
+    closesocket(listening_);
+    closesocket(closed_);
+  }
+  unsigned Port() const { return port_; }
+  unsigned ClosedPort() const { return closedPort_; }
+
+ private:
+  static SOCKET Bind(unsigned* port) {
+    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in a = {};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int size = sizeof a;
+    if (bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
+        getsockname(s, reinterpret_cast<sockaddr*>(&a), &size) == 0)
+      *port = ntohs(a.sin_port);
+    return s;
+  }
+  SOCKET listening_ = INVALID_SOCKET, closed_ = INVALID_SOCKET;
+  unsigned port_ = 0, closedPort_ = 0;
+};
 
 // Stands for the gateway service in the modem hand-over: lends the modem or
 // refuses, and counts what it lent and got back.
@@ -289,9 +325,36 @@ TEST_F(AddModemTest, WizardSelectModemStepLeadsToServerSettings) {
   HWND settings = ui::CurrentPage(wizard);
   EXPECT_TRUE(ui::WaitItemText(settings, IDC_MODEM_NAME, "Good Modem", 5000));
   EXPECT_FALSE(ui::IsItemChecked(settings, IDC_MODEM_SEND_MMS));
-  ui::PressButton(wizard, PSBTN_NEXT);
-  EXPECT_TRUE(ui::WaitUntil(
-      [&] { return ui::WindowText(wizard) == "ZarqSMS Lite Setup Wizard:  Server Settings"; }, kBoxTimeoutMs));
+
+  // With MMS ticked, Next runs the connection test (the elevated copy
+  // dials the simulated modem) and goes on only once it passed.
+  WapListener gateway;
+  ASSERT_TRUE(gateway.Port());
+  ui::ClickItem(settings, IDC_MODEM_SEND_MMS);
+  ASSERT_TRUE(ui::WaitUntil([&] { return ui::IsItemChecked(settings, IDC_MODEM_SEND_MMS); }, 5000));
+  ui::SetItemText(settings, IDC_MODEM_MMS_URL, "http://mms.example/");
+  struct {
+    std::string wap;
+    const char* verdict;
+    int answer;
+    const char* title;
+  } steps[] = {
+      {"http:127.0.0.1:" + std::to_string(gateway.ClosedPort()), "Unable to connect to WAP Gateway", IDCANCEL,
+       "ZarqSMS Lite Setup Wizard:  Modem Settings"},
+      {"http:127.0.0.1:" + std::to_string(gateway.Port()), "Connection Test OK!", IDOK,
+       "ZarqSMS Lite Setup Wizard:  Server Settings"},
+  };
+  for (size_t i = 0; i < sizeof steps / sizeof steps[0]; ++i) {
+    ui::SetItemText(settings, IDC_MODEM_WAP_GATEWAY, steps[i].wap);
+    ui::PressButton(wizard, PSBTN_NEXT);
+    ui::MessageBoxInfo box;
+    ASSERT_TRUE(ui::FindMessageBox(app_.Id(), &box, 60000)) << "step " << i;
+    EXPECT_EQ(box.text, steps[i].verdict) << "step " << i;
+    ui::AnswerMessageBox(box, steps[i].answer);
+    EXPECT_TRUE(ui::WaitUntil([&] { return ui::WindowText(wizard) == steps[i].title; }, kBoxTimeoutMs))
+        << "step " << i << ": " << ui::WindowText(wizard);
+  }
+  EXPECT_EQ(IniValue(SmsgwIni(), "Modem - Good Modem", "MMSURL"), "http://mms.example/");
   EXPECT_EQ(IniValue(SmsgwIni(), "Modem - Good Modem", "UseModem"), "Good Modem");
   EXPECT_EQ(IniValue(MmscIni(), "MMSC", "DefaultOutboundRoute"), "zarqlocal");
 }
