@@ -387,7 +387,9 @@ TEST_F(CommandLine, ServicesAreLookedForBesideTheProgramAndTheFirewallProgramIsO
 
 // A gateway that never stops: the stop wait gives up after its 120 passes
 // (shortened here to 50 ms each; win_service_realwait runs the real ones)
-// and the program goes on. Each pass renews the stop request.
+// and the program goes on. Each pass renews the stop request. (Wine's service
+// manager ends the process of a service that gets a second stop control and
+// goes on reporting it running, so this test sends no second stop itself.)
 TEST_F(CommandLine, StopThatNeverCompletesEndsAfterItsPasses) {
   Reach(State::Running);
   WriteSetting(g_SmsgwIni, "SMSGW", "IgnoreStopRequests", "Yes");
