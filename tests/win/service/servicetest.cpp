@@ -1,6 +1,11 @@
 #include "servicetest.h"
 
+#include <tlhelp32.h>
+
 #include <cstring>
+#include <map>
+#include <mutex>
+#include <set>
 
 #include "app/msgbox.h"
 
@@ -77,15 +82,54 @@ BOOL CALLBACK HasTabControl(HWND child, LPARAM param) {
   return TRUE;
 }
 
+// The programs this test started, while their Program objects hold their
+// handles (so their ids are not given to other processes meanwhile).
+std::mutex g_startedLock;
+std::set<DWORD> g_started;
+
+bool IsStartedProgram(DWORD pid) {
+  std::lock_guard<std::mutex> hold(g_startedLock);
+  return g_started.count(pid) != 0;
+}
+
+// Whether a window of process `pid` belongs to this test: this process, a
+// program it started, or a descendant of either (the elevated copy a program
+// starts). Other tests running side by side in the same prefix show boxes
+// with the same caption; those must be neither read nor answered.
+bool OwnedByThisTest(DWORD pid) {
+  const DWORD self = GetCurrentProcessId();
+  if (pid == self || IsStartedProgram(pid)) return true;
+  std::map<DWORD, DWORD> parents;
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return false;
+  PROCESSENTRY32 entry = {};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry))
+    parents[entry.th32ProcessID] = entry.th32ParentProcessID;
+  CloseHandle(snapshot);
+  // A parent that has ended still names its id, which is enough when it was
+  // one of the started programs.
+  for (int depth = 0; depth < 16; ++depth) {
+    auto parent = parents.find(pid);
+    if (parent == parents.end() || parent->second == 0 || parent->second == pid) return false;
+    pid = parent->second;
+    if (pid == self || IsStartedProgram(pid)) return true;
+  }
+  return false;
+}
+
 BOOL CALLBACK FindBox(HWND w, LPARAM param) {
   BoxSearch* s = reinterpret_cast<BoxSearch*>(param);
   if (!IsWindowVisible(w) || ClassOf(w) != "#32770" || TextOf(w) != kProductTitle) return TRUE;
+  DWORD owner = 0;
+  GetWindowThreadProcessId(w, &owner);
+  if (!OwnedByThisTest(owner)) return TRUE;
   bool sheet = false;
   EnumChildWindows(w, HasTabControl, reinterpret_cast<LPARAM>(&sheet));
   if (sheet) return TRUE;  // the configuration sheet carries the same caption
   *s->box = SeenBox();
   s->box->window = w;
-  GetWindowThreadProcessId(w, &s->box->processId);
+  s->box->processId = owner;
   EnumChildWindows(w, ReadChild, reinterpret_cast<LPARAM>(s->box));
   s->found = true;
   return FALSE;
@@ -242,6 +286,10 @@ HWND FindTopWindow(DWORD processId, const char* captionPart, DWORD ms) {
 Program::~Program() {
   if (process) {
     if (WaitForSingleObject(process, 0) == WAIT_TIMEOUT) TerminateProcess(process, 1);
+    {
+      std::lock_guard<std::mutex> hold(g_startedLock);
+      g_started.erase(id);
+    }
     CloseHandle(process);
   }
 }
@@ -274,6 +322,8 @@ bool StartProgram(Program* p, const std::string& exe, const std::string& argumen
   CloseHandle(pi.hThread);
   p->process = pi.hProcess;
   p->id = pi.dwProcessId;
+  std::lock_guard<std::mutex> hold(g_startedLock);
+  g_started.insert(p->id);
   return true;
 }
 

@@ -46,7 +46,8 @@ void ForceRemoveBoth();
 bool CreateServiceByHand(const char* name, const char* display, const std::string& exe);
 bool WaitForState(const char* name, DWORD state, DWORD ms);
 
-// --- Message boxes (caption = the product title) ---
+// --- Message boxes (caption = the product title) of this process, of the
+// programs it started with StartProgram, and of their descendants ---
 struct SeenBox {
   HWND window = nullptr;
   DWORD processId = 0;
@@ -67,12 +68,16 @@ HWND FindTopWindow(DWORD processId, const char* captionPart, DWORD ms);
 struct Program {
   HANDLE process = nullptr;
   DWORD id = 0;
+  Program() = default;
+  Program(const Program&) = delete;
+  Program& operator=(const Program&) = delete;
   ~Program();
   // Waits for the end; the exit code, or STILL_ACTIVE on timeout.
   DWORD Wait(DWORD ms);
 };
 // Starts `exe` (a full path) with `arguments`; `extraEnv` are NAME=VALUE pairs
-// set for the child only.
+// set for the child only. Its boxes (and its children's) count as this
+// test's while the Program lives.
 bool StartProgram(Program* p, const std::string& exe, const std::string& arguments,
                   const std::vector<std::string>& extraEnv = {});
 
