@@ -396,7 +396,10 @@ TEST_F(CommandLine, StopThatNeverCompletesEndsAfterItsPasses) {
   StopWaitOutcome o = StopNeverCompleting({"ZARQ_TEST_WAIT_PASS_MS=50"}, 60000);
   EXPECT_EQ(o.run.exitCode, 0u);
   EXPECT_TRUE(o.run.boxes.empty());
-  EXPECT_EQ(o.stopRequests, 1 + 120);  // the stop itself, then one per pass
+  // The stop itself, then one per pass; the first two may fall within one
+  // poll of the test on a loaded machine.
+  EXPECT_GE(o.stopRequests, 120);
+  EXPECT_LE(o.stopRequests, 1 + 120);
   EXPECT_GE(o.run.ms, 120u * 50u);
   EXPECT_EQ(QueryFacts("ZarqSMS").state, DWORD(SERVICE_RUNNING));
   EXPECT_EQ(QueryFacts("ZarqMMSC").state, DWORD(SERVICE_STOPPED));

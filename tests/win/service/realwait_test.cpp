@@ -17,7 +17,10 @@ TEST(RealTimeStopWait, EndsAfter120PassesOfOneSecond) {
   StopWaitOutcome o = StopNeverCompleting({}, 200000);
   EXPECT_EQ(o.run.exitCode, 0u);
   EXPECT_TRUE(o.run.boxes.empty());
-  EXPECT_EQ(o.stopRequests, 1 + 120);
+  // The stop itself, then one per pass; the first two may fall within one
+  // poll of the test on a loaded machine.
+  EXPECT_GE(o.stopRequests, 120);
+  EXPECT_LE(o.stopRequests, 1 + 120);
   EXPECT_GE(o.run.ms, 120000u);
   EXPECT_LT(o.run.ms, 160000u);
   EXPECT_EQ(QueryFacts("ZarqSMS").state, DWORD(SERVICE_RUNNING));
