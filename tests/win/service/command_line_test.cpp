@@ -59,29 +59,6 @@ void Reach(State state) {
   WaitForState("ZarqSMS", state == State::Running ? SERVICE_RUNNING : SERVICE_STOPPED, 15000);
 }
 
-std::string ShortPath(const std::string& path) {
-  char s[MAX_PATH];
-  DWORD n = GetShortPathNameA(path.c_str(), s, sizeof s);
-  return n && n < sizeof s ? std::string(s) : path;
-}
-
-// Both services as the program configures them, from the build's directory.
-void ExpectConfigured(const std::string& what) {
-  struct {
-    const char* name;
-    const char* display;
-    const char* exe;
-  } rows[] = {{"ZarqSMS", "Zarq SMS Gateway Lite Edition", "ZARQGATESVC.EXE"},
-              {"ZarqMMSC", "Zarq MMS Gateway Lite Edition", "ZARQRELAYSVC.EXE"}};
-  for (auto& row : rows) {
-    ServiceFacts f = QueryFacts(row.name);
-    EXPECT_EQ(f.serviceType & 0xff, DWORD(SERVICE_WIN32_OWN_PROCESS)) << what << ", " << row.name;
-    EXPECT_EQ(f.startType, DWORD(SERVICE_AUTO_START)) << what << ", " << row.name;
-    EXPECT_EQ(f.binaryPath, ShortPath(BinDirectory() + row.exe)) << what << ", " << row.name;
-    EXPECT_EQ(f.displayName, row.display) << what << ", " << row.name;
-  }
-}
-
 void ExpectBoxes(const Outcome& o, const std::vector<Box>& expected, const std::string& what) {
   ASSERT_EQ(o.boxes.size(), expected.size()) << what << (o.boxes.empty() ? "" : ": first box " + o.boxes[0].text);
   for (size_t i = 0; i < expected.size(); ++i) {

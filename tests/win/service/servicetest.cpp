@@ -1,5 +1,7 @@
 #include "servicetest.h"
 
+#include <gtest/gtest.h>
+
 #include <tlhelp32.h>
 
 #include <cstring>
@@ -334,3 +336,31 @@ const char kElevationQuestion[] =
     "Administrator rights are required for service installation or modification.\r\n\r\nIf you continue, Windows "
     "will ask you to confirm that you will allow this application to assume administrator rights to perform this "
     "task.\r\n\r\nDo you wish to continue?";
+
+std::string ShortPath(const std::string& path) {
+  char s[MAX_PATH];
+  DWORD n = GetShortPathNameA(path.c_str(), s, sizeof s);
+  return n && n < sizeof s ? std::string(s) : path;
+}
+
+void ExpectConfigured(const std::string& what) {
+  struct {
+    const char* name;
+    const char* display;
+    const char* exe;
+  } rows[] = {{"ZarqSMS", "Zarq SMS Gateway Lite Edition", "ZARQGATESVC.EXE"},
+              {"ZarqMMSC", "Zarq MMS Gateway Lite Edition", "ZARQRELAYSVC.EXE"}};
+  for (auto& row : rows) {
+    std::string tag = what + ", " + row.name;
+    ServiceFacts f = QueryFacts(row.name);
+    EXPECT_TRUE(f.installed) << tag;
+    EXPECT_EQ(f.serviceType & 0xff, DWORD(SERVICE_WIN32_OWN_PROCESS)) << tag;
+    EXPECT_EQ(f.startType, DWORD(SERVICE_AUTO_START)) << tag;
+    EXPECT_EQ(f.errorControl, DWORD(SERVICE_ERROR_NORMAL)) << tag;
+    EXPECT_EQ(f.binaryPath, ShortPath(BinDirectory() + row.exe)) << tag;
+    EXPECT_EQ(f.displayName, row.display) << tag;
+    EXPECT_EQ(f.group, "") << tag;
+    EXPECT_EQ(f.dependencies, "") << tag;
+    EXPECT_TRUE(f.account.empty() || f.account == "LocalSystem") << tag << ": " << f.account;
+  }
+}

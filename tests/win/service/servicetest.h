@@ -39,6 +39,11 @@ struct ServiceFacts {
   std::string binaryPath, displayName, account, group, dependencies;
 };
 ServiceFacts QueryFacts(const char* name);
+// The system's short (8.3) form of `path`, or `path` when it has none.
+std::string ShortPath(const std::string& path);
+// Checks both services are configured as the program installs them, from the
+// build's directory; `what` names the case in failure messages.
+void ExpectConfigured(const std::string& what);
 // Stops (waiting up to `ms`) and deletes a service; true when it is gone.
 bool ForceRemoveService(const char* name, DWORD ms = 20000);
 void ForceRemoveBoth();
