@@ -93,8 +93,8 @@ INT_PTR CALLBACK WizardCompletePageProc(HWND page, UINT message, WPARAM wParam, 
 }
 
 const PageEntry kWizardPages[] = {
-    {"DIALOG_WIZADDMODEM", PlainPageProc, "ZarqSMS Lite Setup Wizard:  Select Modem"},
-    {"DIALOG_MODEM", PlainPageProc, "ZarqSMS Lite Setup Wizard:  Modem Settings"},
+    {"DIALOG_WIZADDMODEM", WizardAddModemPageProc, "ZarqSMS Lite Setup Wizard:  Select Modem"},
+    {"DIALOG_MODEM", ModemPageProc, "ZarqSMS Lite Setup Wizard:  Modem Settings"},
     {"DIALOG_SERVER", ServerPageProc, "ZarqSMS Lite Setup Wizard:  Server Settings"},
     {"DIALOG_WIZCOMPLETE", WizardCompletePageProc, "ZarqSMS Lite Setup Wizard:  Configuration Complete"},
     {"DIALOG_TESTMSG", PlainPageProc, "ZarqSMS Lite Setup Wizard:  Send Test Message"},
@@ -102,7 +102,7 @@ const PageEntry kWizardPages[] = {
 
 const PageEntry kConfigurationPages[] = {
     {"DIALOG_STATUS", PlainPageProc, "Status"},
-    {"DIALOG_MODEM", PlainPageProc, "Modem"},
+    {"DIALOG_MODEM", ModemPageProc, "Modem"},
     {"DIALOG_SERVER", ServerPageProc, "Server"},
     {"DIALOG_SMSUSERS", PlainPageProc, "Users"},
     {"DIALOG_RECV", PlainPageProc, "2-Way"},

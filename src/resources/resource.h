@@ -7,5 +7,7 @@
 
 #include "waitdlg.h"
 #include "wizcomplete.h"
+#include "addmodem.h"
+#include "modem.h"
 #include "server.h"
 #include "debuglog.h"

@@ -95,9 +95,9 @@ void SendStop(SC_HANDLE service) {
   ControlService(service, SERVICE_CONTROL_STOP, &status);
 }
 
-// Relaunches this program elevated with `sw` as its only parameter and waits
-// for it a bounded time. A refused elevation gives no process and no wait.
-void RunElevated(const char* sw) {
+}  // namespace
+
+void RunProgramCopy(const char* parameters, bool elevate, DWORD waitMs) {
   char self[MAX_PATH];
   DWORD n = GetModuleFileNameA(nullptr, self, sizeof self);
   if (n == 0 || n >= sizeof self) return;
@@ -105,16 +105,22 @@ void RunElevated(const char* sw) {
   info.cbSize = sizeof info;
   info.fMask = SEE_MASK_NOCLOSEPROCESS;
   info.hwnd = nullptr;
-  info.lpVerb = "runas";
+  info.lpVerb = elevate ? "runas" : nullptr;
   info.lpFile = self;
-  info.lpParameters = sw;
+  info.lpParameters = parameters;
   info.lpDirectory = nullptr;
   info.nShow = SW_SHOWNORMAL;
   if (ShellExecuteExA(&info) && info.hProcess) {
-    WaitForSingleObject(info.hProcess, kElevatedWaitMs);
+    WaitForSingleObject(info.hProcess, waitMs);
     CloseHandle(info.hProcess);
   }
 }
+
+namespace {
+
+// Relaunches this program elevated with `sw` as its only parameter and waits
+// for it a bounded time. A refused elevation gives no process and no wait.
+void RunElevated(const char* sw) { RunProgramCopy(sw, true, kElevatedWaitMs); }
 
 // The elevation rule: relaunch elevated when the operator may be asked, the
 // system knows elevation and the operator agrees. True when it relaunched.

@@ -14,6 +14,11 @@ bool IsVistaOrLater();
 // Asks whether to relaunch elevated; true only for Yes.
 bool ConfirmElevation();
 
+// Starts this program's own file again with `parameters`, shown normally,
+// with the verb "runas" when `elevate`, and waits for it at most `waitMs`. A
+// refused start (elevation declined) gives no process and no wait.
+void RunProgramCopy(const char* parameters, bool elevate, DWORD waitMs);
+
 bool InstallServices(bool unattended);
 bool RemoveServices(bool unattended);
 void StopServices(bool unattended);

@@ -170,6 +170,11 @@ unsigned ReadPort(const PortSetting& setting) {
   return port <= 65535 ? port : 0;
 }
 
+DWORD WINAPI RunWorker(void*) {
+  g_desc->worker(g_stopEvent, g_ini);
+  return 0;
+}
+
 void WINAPI ServiceMain(DWORD, char**) {
   g_statusHandle = RegisterServiceCtrlHandlerExA(g_desc->serviceName, OnControl, nullptr);
   if (!g_statusHandle) return;
@@ -197,6 +202,7 @@ void WINAPI ServiceMain(DWORD, char**) {
     listeners[i].conflictByte = g_desc->ports[i].conflictByte;
   }
   BindPorts(listeners, count, block.view);
+  HANDLE worker = g_desc->worker ? CreateThread(nullptr, 0, RunWorker, nullptr, 0, nullptr) : nullptr;
   Report(SERVICE_RUNNING);
 
   // Message processing (queues, logs, counters) will run in this loop.
@@ -210,6 +216,11 @@ void WINAPI ServiceMain(DWORD, char**) {
   }
 
   Report(SERVICE_STOP_PENDING);
+  SetEvent(g_stopEvent);
+  if (worker) {
+    WaitForSingleObject(worker, INFINITE);
+    CloseHandle(worker);
+  }
   for (int i = 0; i < count; ++i)
     if (listeners[i].socket != INVALID_SOCKET) closesocket(listeners[i].socket);
   if (winsock) WSACleanup();

@@ -40,6 +40,9 @@ struct Description {
   const PortSetting* ports;
   int portCount;
   const char* banner;       // shown by the web interface
+  // Optional: runs on a thread of its own while the service runs and must
+  // return soon after `stop` is signalled. `ini` is the service's INI file.
+  void (*worker)(HANDLE stop, const char* ini);
 };
 
 // Runs the service dispatcher; the process's exit code.

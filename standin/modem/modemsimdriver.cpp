@@ -66,8 +66,13 @@ bool RunLinuxCommand(const std::string& commandLine) {
   PROCESS_INFORMATION pi = {};
   std::string line = commandLine;
   if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return false;
-  CloseHandle(pi.hThread);
-  CloseHandle(pi.hProcess);
+  // Wine starts a Linux program without a Windows process: hProcess stays
+  // null and hThread holds leftover stack contents, sometimes the value of
+  // one of our own handles (a socket, stdout). Close only real ones.
+  if (pi.hProcess) {
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+  }
   return true;
 }
 

@@ -227,6 +227,7 @@ bool Program::Start(const std::string& exe, const std::string& arguments) {
   if (!CreateProcessA(path.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
     return false;
   CloseHandle(info.hThread);
+  if (process_) CloseHandle(process_);  // a program started before by this object
   process_ = info.hProcess;
   id_ = info.dwProcessId;
   return true;

@@ -1,0 +1,116 @@
+// The real gateway service ZARQGATESVC.EXE holds its configured modem's port
+// while it runs, lends it through ModemAllocate of the real ZARQLINK.DLL and
+// takes it back on ModemRelease; one that cannot let go answers 0.
+#include <winsock2.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "app/configstore.h"
+#include "gateway/linkbinding.h"
+#include "modemregistry.h"
+#include "modemsimdriver.h"
+#include "servicetest.h"
+
+namespace {
+
+// How many Linux processes hold the COM port's pseudo-terminal open, read on
+// the Linux side (Wine lets a second CreateFile of a serial port succeed, so
+// an exclusive hold cannot be seen from here); -1 when that failed.
+int PortHolders(int comNumber) {
+  static LONG counter = 0;
+  char base[160];
+  snprintf(base, sizeof base, "/tmp/zarq-holders-%lu-%ld", GetCurrentProcessId(), InterlockedIncrement(&counter));
+  std::string script = std::string(base) + ".sh", out = std::string(base) + ".out";
+  WriteFileText(WindowsPathOf(script),
+                "pts=$(readlink \"$WINEPREFIX/dosdevices/com$1\") || exit 1\n"
+                "find /proc/[0-9]*/fd -lname \"$pts\" 2>/dev/null | cut -d/ -f3 | sort -u | wc -l > \"$2.tmp\"\n"
+                "mv \"$2.tmp\" \"$2\"\n");
+  if (!RunLinuxCommand("/bin/sh " + script + " " + std::to_string(comNumber) + " " + out)) return -1;
+  std::string text;
+  for (int i = 0; i < 100 && text.empty(); ++i) {
+    Sleep(50);
+    if (PathExists(WindowsPathOf(out))) text = ReadFileText(WindowsPathOf(out));
+  }
+  DeleteFileA(WindowsPathOf(script).c_str());
+  DeleteFileA(WindowsPathOf(out).c_str());
+  return text.empty() ? -1 : atoi(text.c_str());
+}
+
+// Waits until `holders` processes hold the port.
+bool WaitHolders(int comNumber, int holders, DWORD ms) {
+  DWORD start = GetTickCount();
+  for (;;) {
+    int now = PortHolders(comNumber);
+    if (now == holders) return true;
+    if (GetTickCount() - start >= ms) return false;
+    Sleep(100);
+  }
+}
+
+// A TCP port nothing listens on now, for the service's web interface: other
+// checkouts' services share the host's ports.
+unsigned FreeTcpPort() {
+  WSADATA data;
+  WSAStartup(MAKEWORD(2, 2), &data);
+  SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  sockaddr_in a = {};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  int size = sizeof a;
+  getsockname(s, reinterpret_cast<sockaddr*>(&a), &size);
+  closesocket(s);
+  return ntohs(a.sin_port);
+}
+
+bool StartGatewayService() {
+  if (!CreateServiceByHand("ZarqSMS", "Zarq SMS Gateway", BinDirectory() + "ZARQGATESVC.EXE")) return false;
+  SC_HANDLE scm = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
+  SC_HANDLE service = scm ? OpenServiceA(scm, "ZarqSMS", SERVICE_START) : nullptr;
+  bool started = service && StartServiceA(service, 0, nullptr);
+  if (service) CloseServiceHandle(service);
+  if (scm) CloseServiceHandle(scm);
+  return started && WaitForState("ZarqSMS", SERVICE_RUNNING, 15000);
+}
+
+struct HandoverCase {
+  bool refuses;      // RefuseModemRequests=Yes: busy beyond the wait limit
+  bool lent;         // ModemAllocate gives a lease
+};
+
+TEST(ServiceHandover, ServiceLendsItsModemAndTakesItBackOrRefuses) {
+  const HandoverCase cases[] = {{false, true}, {true, false}};
+  const LinkLibrary* link = BindLinkLibrary();
+  ASSERT_NE(link, nullptr);
+  UnregisterAllModems();
+  for (size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
+    const HandoverCase& c = cases[i];
+    GatewayFixtureDir data("handover");
+    ModemSim sim;
+    ASSERT_TRUE(sim.Started()) << sim.Error();
+    const int alone = PortHolders(sim.Number());  // the simulator itself
+    ASSERT_GT(alone, 0);
+    RegisteredModem modem({"Handover Modem", sim.Port()});
+    std::string ini = data.Ini("SMSGW.INI");
+    WriteSetting(ini.c_str(), "SMSGW", "Modem1", "Handover Modem");
+    WriteSetting(ini.c_str(), "SMSGW", "WebPort", std::to_string(FreeTcpPort()).c_str());
+    if (c.refuses) WriteSetting(ini.c_str(), "SMSGW", "RefuseModemRequests", "Yes");
+    ASSERT_TRUE(StartGatewayService()) << "case " << i;
+    EXPECT_TRUE(WaitHolders(sim.Number(), alone + 1, 10000)) << "case " << i << ": the service does not hold the port";
+
+    unsigned scratch = 0;
+    MODEMLEASE lease = link->ModemAllocate("Handover Modem", 60, &scratch);
+    EXPECT_EQ(lease != nullptr, c.lent) << "case " << i;
+    EXPECT_EQ(PortHolders(sim.Number()), c.lent ? alone : alone + 1) << "case " << i;
+    if (lease) {
+      link->ModemRelease(lease);
+      EXPECT_TRUE(WaitHolders(sim.Number(), alone + 1, 10000)) << "case " << i << ": the service did not take it back";
+    }
+    EXPECT_TRUE(ForceRemoveService("ZarqSMS")) << "case " << i;
+    EXPECT_TRUE(WaitHolders(sim.Number(), alone, 10000)) << "case " << i << ": the stopped service keeps the port";
+  }
+}
+
+}  // namespace
