@@ -354,11 +354,7 @@ TEST_F(CommandLine, ServicesAreLookedForBesideTheProgramAndTheFirewallProgramIsO
 
   CopyFileA((BinDirectory() + "ZARQPORTS.EXE").c_str(), (dir + "ZARQPORTS.EXE").c_str(), FALSE);
   o = RunToEnd(exe, "-q -i");
-  std::string log;
-  for (int i = 0; i < 50 && log.find("ZARQRELAY") == std::string::npos; ++i, Sleep(100))
-    log = ReadFileText(data_.Ini("PORTS.LOG"));
-  EXPECT_EQ(log, "\"" + dir + "ZARQGATE.EXE\" \"Zarq SMS Gateway Lite Edition\"\r\n\"" + dir +
-                     "ZARQRELAY.EXE\" \"Zarq MMS Gateway Lite Edition\"\r\n");
+  EXPECT_EQ(FirewallLog(data_.Ini("PORTS.LOG")), ExpectedFirewallLog(dir));
   ForceRemoveBoth();  // before their executables go
 }
 

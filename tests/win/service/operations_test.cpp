@@ -73,11 +73,7 @@ TEST_F(ServiceOps, InstallCreatesBothServicesStartedWithTheirConfiguration) {
   EXPECT_TRUE(IsMmscServiceActive());
 
   // The firewall program was handed each gateway executable and its name.
-  std::string log;
-  for (int i = 0; i < 50 && log.find("ZARQRELAY.EXE") == std::string::npos; ++i, Sleep(100))
-    log = ReadFileText(data_.Ini("PORTS.LOG"));
-  EXPECT_EQ(log, "\"" + BinDirectory() + "ZARQGATE.EXE\" \"Zarq SMS Gateway Lite Edition\"\r\n\"" + BinDirectory() +
-                     "ZARQRELAY.EXE\" \"Zarq MMS Gateway Lite Edition\"\r\n");
+  EXPECT_EQ(FirewallLog(data_.Ini("PORTS.LOG")), ExpectedFirewallLog(BinDirectory()));
 }
 
 TEST_F(ServiceOps, InstallOverExistingServicesRewritesTheirConfigurationAndStartsThem) {

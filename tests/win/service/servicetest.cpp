@@ -4,6 +4,7 @@
 
 #include <tlhelp32.h>
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 #include <mutex>
@@ -363,4 +364,27 @@ void ExpectConfigured(const std::string& what) {
     EXPECT_EQ(f.dependencies, "") << tag;
     EXPECT_TRUE(f.account.empty() || f.account == "LocalSystem") << tag << ": " << f.account;
   }
+}
+
+std::string FirewallLog(const std::string& log) {
+  std::string text;
+  for (int i = 0; i < 50; ++i, Sleep(100)) {
+    text = ReadFileText(log);
+    if (std::count(text.begin(), text.end(), '\n') >= 2) break;
+  }
+  std::vector<std::string> lines;
+  for (size_t start = 0, end; start < text.size(); start = end + 1) {
+    end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size() - 1;
+    lines.push_back(text.substr(start, end + 1 - start));
+  }
+  std::sort(lines.begin(), lines.end());
+  std::string sorted;
+  for (const std::string& line : lines) sorted += line;
+  return sorted;
+}
+
+std::string ExpectedFirewallLog(const std::string& dir) {
+  return "\"" + dir + "ZARQGATE.EXE\" \"Zarq SMS Gateway Lite Edition\"\r\n\"" + dir +
+         "ZARQRELAY.EXE\" \"Zarq MMS Gateway Lite Edition\"\r\n";
 }

@@ -44,6 +44,11 @@ std::string ShortPath(const std::string& path);
 // Checks both services are configured as the program installs them, from the
 // build's directory; `what` names the case in failure messages.
 void ExpectConfigured(const std::string& what);
+// The lines the firewall program recorded in `log` for the two services
+// installed from `dir`, once both are there (up to 5 s), in file order
+// made canonical: the program does not wait for one call before the next.
+std::string FirewallLog(const std::string& log);
+std::string ExpectedFirewallLog(const std::string& dir);
 // Stops (waiting up to `ms`) and deletes a service; true when it is gone.
 bool ForceRemoveService(const char* name, DWORD ms = 20000);
 void ForceRemoveBoth();
