@@ -42,6 +42,11 @@ function(zarq_test name)
   set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT})
   if(T_LOCKS)
     set_tests_properties(${name} PROPERTIES RESOURCE_LOCK "${T_LOCKS}")
+    # The tests that share the service manager run one after another and make
+    # the longest chain of a parallel run: start them first.
+    if("scm" IN_LIST T_LOCKS)
+      set_tests_properties(${name} PROPERTIES COST 100)
+    endif()
   endif()
   if(T_LABELS)
     set_tests_properties(${name} PROPERTIES LABELS "${T_LABELS}")

@@ -28,15 +28,17 @@ TEST_F(AppTest, WizardOnFirstRunSwitchesDebugLogsOnAndItsCancelEndsTheProgram) {
   WriteSetting(g_SmsgwIni, "SMSGW", "Modem1", "Test Modem");
 
   // The title bar follows the page; the Server step is not left with Next
-  // here, which would install the services.
+  // here, which would install the services. The Modem step is left only with
+  // a modem named, as the Select Modem step would have named one.
   const char* const titles[] = {
       "ZarqSMS Lite Setup Wizard:  Select Modem", "ZarqSMS Lite Setup Wizard:  Modem Settings",
       "ZarqSMS Lite Setup Wizard:  Server Settings", "ZarqSMS Lite Setup Wizard:  Configuration Complete",
       "ZarqSMS Lite Setup Wizard:  Send Test Message"};
   for (int i = 0; i < 5; ++i) {
-    ui::SelectPage(wizard, i);
+    HWND step = ui::SelectPage(wizard, i);
     EXPECT_TRUE(ui::WaitUntil([&] { return ui::WindowText(wizard) == titles[i]; }, 5000))
         << "step " << i << ": " << ui::WindowText(wizard);
+    if (i == kModemSettingsStep) ui::SetItemText(step, IDC_MODEM_NAME, "COM9:");
   }
   EXPECT_TRUE(ui::WaitUntil([&] { return ButtonUsable(wizard, ui::kFinishButton); }, 5000)) << "last step";
 

@@ -181,7 +181,8 @@ Icon ClassifyIcon(HWND box) {
 }
 
 bool ReadMessageBox(HWND window, MessageBoxInfo* box) {
-  if (ClassName(window) != "#32770" || IsSheet(window)) return false;
+  // A box becomes visible once its texts are set; before that it reads empty.
+  if (ClassName(window) != "#32770" || IsSheet(window) || !IsWindowVisible(window)) return false;
   HWND iconControl = MessageBoxIconControl(window);
   if (!iconControl) return false;
   box->window = window;

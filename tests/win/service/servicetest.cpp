@@ -1,6 +1,14 @@
 #include "servicetest.h"
 
+#include <gtest/gtest.h>
+
+#include <tlhelp32.h>
+
+#include <algorithm>
 #include <cstring>
+#include <map>
+#include <mutex>
+#include <set>
 
 #include "app/msgbox.h"
 
@@ -77,15 +85,54 @@ BOOL CALLBACK HasTabControl(HWND child, LPARAM param) {
   return TRUE;
 }
 
+// The programs this test started, while their Program objects hold their
+// handles (so their ids are not given to other processes meanwhile).
+std::mutex g_startedLock;
+std::set<DWORD> g_started;
+
+bool IsStartedProgram(DWORD pid) {
+  std::lock_guard<std::mutex> hold(g_startedLock);
+  return g_started.count(pid) != 0;
+}
+
+// Whether a window of process `pid` belongs to this test: this process, a
+// program it started, or a descendant of either (the elevated copy a program
+// starts). Other tests running side by side in the same prefix show boxes
+// with the same caption; those must be neither read nor answered.
+bool OwnedByThisTest(DWORD pid) {
+  const DWORD self = GetCurrentProcessId();
+  if (pid == self || IsStartedProgram(pid)) return true;
+  std::map<DWORD, DWORD> parents;
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return false;
+  PROCESSENTRY32 entry = {};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry))
+    parents[entry.th32ProcessID] = entry.th32ParentProcessID;
+  CloseHandle(snapshot);
+  // A parent that has ended still names its id, which is enough when it was
+  // one of the started programs.
+  for (int depth = 0; depth < 16; ++depth) {
+    auto parent = parents.find(pid);
+    if (parent == parents.end() || parent->second == 0 || parent->second == pid) return false;
+    pid = parent->second;
+    if (pid == self || IsStartedProgram(pid)) return true;
+  }
+  return false;
+}
+
 BOOL CALLBACK FindBox(HWND w, LPARAM param) {
   BoxSearch* s = reinterpret_cast<BoxSearch*>(param);
   if (!IsWindowVisible(w) || ClassOf(w) != "#32770" || TextOf(w) != kProductTitle) return TRUE;
+  DWORD owner = 0;
+  GetWindowThreadProcessId(w, &owner);
+  if (!OwnedByThisTest(owner)) return TRUE;
   bool sheet = false;
   EnumChildWindows(w, HasTabControl, reinterpret_cast<LPARAM>(&sheet));
   if (sheet) return TRUE;  // the configuration sheet carries the same caption
   *s->box = SeenBox();
   s->box->window = w;
-  GetWindowThreadProcessId(w, &s->box->processId);
+  s->box->processId = owner;
   EnumChildWindows(w, ReadChild, reinterpret_cast<LPARAM>(s->box));
   s->found = true;
   return FALSE;
@@ -242,6 +289,10 @@ HWND FindTopWindow(DWORD processId, const char* captionPart, DWORD ms) {
 Program::~Program() {
   if (process) {
     if (WaitForSingleObject(process, 0) == WAIT_TIMEOUT) TerminateProcess(process, 1);
+    {
+      std::lock_guard<std::mutex> hold(g_startedLock);
+      g_started.erase(id);
+    }
     CloseHandle(process);
   }
 }
@@ -274,6 +325,8 @@ bool StartProgram(Program* p, const std::string& exe, const std::string& argumen
   CloseHandle(pi.hThread);
   p->process = pi.hProcess;
   p->id = pi.dwProcessId;
+  std::lock_guard<std::mutex> hold(g_startedLock);
+  g_started.insert(p->id);
   return true;
 }
 
@@ -284,3 +337,54 @@ const char kElevationQuestion[] =
     "Administrator rights are required for service installation or modification.\r\n\r\nIf you continue, Windows "
     "will ask you to confirm that you will allow this application to assume administrator rights to perform this "
     "task.\r\n\r\nDo you wish to continue?";
+
+std::string ShortPath(const std::string& path) {
+  char s[MAX_PATH];
+  DWORD n = GetShortPathNameA(path.c_str(), s, sizeof s);
+  return n && n < sizeof s ? std::string(s) : path;
+}
+
+void ExpectConfigured(const std::string& what) {
+  struct {
+    const char* name;
+    const char* display;
+    const char* exe;
+  } rows[] = {{"ZarqSMS", "Zarq SMS Gateway Lite Edition", "ZARQGATESVC.EXE"},
+              {"ZarqMMSC", "Zarq MMS Gateway Lite Edition", "ZARQRELAYSVC.EXE"}};
+  for (auto& row : rows) {
+    std::string tag = what + ", " + row.name;
+    ServiceFacts f = QueryFacts(row.name);
+    EXPECT_TRUE(f.installed) << tag;
+    EXPECT_EQ(f.serviceType & 0xff, DWORD(SERVICE_WIN32_OWN_PROCESS)) << tag;
+    EXPECT_EQ(f.startType, DWORD(SERVICE_AUTO_START)) << tag;
+    EXPECT_EQ(f.errorControl, DWORD(SERVICE_ERROR_NORMAL)) << tag;
+    EXPECT_EQ(f.binaryPath, ShortPath(BinDirectory() + row.exe)) << tag;
+    EXPECT_EQ(f.displayName, row.display) << tag;
+    EXPECT_EQ(f.group, "") << tag;
+    EXPECT_EQ(f.dependencies, "") << tag;
+    EXPECT_TRUE(f.account.empty() || f.account == "LocalSystem") << tag << ": " << f.account;
+  }
+}
+
+std::string FirewallLog(const std::string& log) {
+  std::string text;
+  for (int i = 0; i < 50; ++i, Sleep(100)) {
+    text = ReadFileText(log);
+    if (std::count(text.begin(), text.end(), '\n') >= 2) break;
+  }
+  std::vector<std::string> lines;
+  for (size_t start = 0, end; start < text.size(); start = end + 1) {
+    end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size() - 1;
+    lines.push_back(text.substr(start, end + 1 - start));
+  }
+  std::sort(lines.begin(), lines.end());
+  std::string sorted;
+  for (const std::string& line : lines) sorted += line;
+  return sorted;
+}
+
+std::string ExpectedFirewallLog(const std::string& dir) {
+  return "\"" + dir + "ZARQGATE.EXE\" \"Zarq SMS Gateway Lite Edition\"\r\n\"" + dir +
+         "ZARQRELAY.EXE\" \"Zarq MMS Gateway Lite Edition\"\r\n";
+}

@@ -39,6 +39,16 @@ struct ServiceFacts {
   std::string binaryPath, displayName, account, group, dependencies;
 };
 ServiceFacts QueryFacts(const char* name);
+// The system's short (8.3) form of `path`, or `path` when it has none.
+std::string ShortPath(const std::string& path);
+// Checks both services are configured as the program installs them, from the
+// build's directory; `what` names the case in failure messages.
+void ExpectConfigured(const std::string& what);
+// The lines the firewall program recorded in `log` for the two services
+// installed from `dir`, once both are there (up to 5 s), in file order
+// made canonical: the program does not wait for one call before the next.
+std::string FirewallLog(const std::string& log);
+std::string ExpectedFirewallLog(const std::string& dir);
 // Stops (waiting up to `ms`) and deletes a service; true when it is gone.
 bool ForceRemoveService(const char* name, DWORD ms = 20000);
 void ForceRemoveBoth();
@@ -46,7 +56,8 @@ void ForceRemoveBoth();
 bool CreateServiceByHand(const char* name, const char* display, const std::string& exe);
 bool WaitForState(const char* name, DWORD state, DWORD ms);
 
-// --- Message boxes (caption = the product title) ---
+// --- Message boxes (caption = the product title) of this process, of the
+// programs it started with StartProgram, and of their descendants ---
 struct SeenBox {
   HWND window = nullptr;
   DWORD processId = 0;
@@ -67,12 +78,16 @@ HWND FindTopWindow(DWORD processId, const char* captionPart, DWORD ms);
 struct Program {
   HANDLE process = nullptr;
   DWORD id = 0;
+  Program() = default;
+  Program(const Program&) = delete;
+  Program& operator=(const Program&) = delete;
   ~Program();
   // Waits for the end; the exit code, or STILL_ACTIVE on timeout.
   DWORD Wait(DWORD ms);
 };
 // Starts `exe` (a full path) with `arguments`; `extraEnv` are NAME=VALUE pairs
-// set for the child only.
+// set for the child only. Its boxes (and its children's) count as this
+// test's while the Program lives.
 bool StartProgram(Program* p, const std::string& exe, const std::string& arguments,
                   const std::vector<std::string>& extraEnv = {});
 
