@@ -23,10 +23,6 @@ TEST_F(AppTest, WizardOnFirstRunSwitchesDebugLogsOnAndItsCancelEndsTheProgram) {
   EXPECT_TRUE(ui::WaitUntil([&] { return ButtonUsable(wizard, ui::kNextButton); }, 5000)) << "first step";
   EXPECT_FALSE(ButtonUsable(wizard, ui::kBackButton)) << "first step";
 
-  // The Modem Settings step is left only with a modem: the one the Select
-  // Modem step would have stored.
-  WriteSetting(g_SmsgwIni, "SMSGW", "Modem1", "Test Modem");
-
   // The title bar follows the page; the Server step is not left with Next
   // here, which would install the services. The Modem step is left only with
   // a modem named, as the Select Modem step would have named one.
