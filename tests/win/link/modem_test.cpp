@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "gateway/linkbinding.h"
+#include "loopback.h"
 #include "modemregistry.h"
 #include "modemsimdriver.h"
 
@@ -38,34 +39,6 @@ std::string GetInit(const RegisteredModem& m, const char* name) {
   return value;
 }
 
-// A TCP listener on the loopback, standing for a WAP gateway.
-class Listener {
- public:
-  Listener() {
-    WSADATA data;
-    WSAStartup(MAKEWORD(2, 2), &data);
-    socket_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in a = {};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(socket_, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    int size = sizeof a;
-    getsockname(socket_, reinterpret_cast<sockaddr*>(&a), &size);
-    port_ = ntohs(a.sin_port);
-    listen(socket_, 5);
-  }
-  ~Listener() { Close(); }
-  void Close() {
-    if (socket_ != INVALID_SOCKET) closesocket(socket_);
-    socket_ = INVALID_SOCKET;
-  }
-  SOCKET Socket() const { return socket_; }
-  std::string Address() const { return "http:127.0.0.1:" + std::to_string(port_); }
-
- private:
-  SOCKET socket_ = INVALID_SOCKET;
-  unsigned port_ = 0;
-};
 
 bool Contains(const std::vector<std::string>& v, const std::string& s) {
   return std::find(v.begin(), v.end(), s) != v.end();
@@ -146,9 +119,9 @@ TEST(LinkDial, ModemCallUpGatewayAnswersThenHangUp) {
   ModemSim sim;
   ASSERT_TRUE(sim.Started()) << sim.Error();
   RegisteredModem m({"Link Dial Modem", sim.Port()});
-  Listener gateway;
+  LoopbackSocket gateway;
   const LinkLibrary& link = Link();
-  EXPECT_EQ(link.WSPRasDial("Modem: Link Dial Modem", "internet", "", "", gateway.Address().c_str()), 0);
+  EXPECT_EQ(link.WSPRasDial("Modem: Link Dial Modem", "internet", "", "", gateway.HttpAddress().c_str()), 0);
   std::vector<std::string> sent = sim.Commands();
   EXPECT_TRUE(Contains(sent, "AT+CGDCONT=1,\"IP\",\"internet\"\r"));
   EXPECT_TRUE(Contains(sent, "AT+CGATT=1\r"));
@@ -163,15 +136,15 @@ TEST(LinkDial, ModemCallUpGatewayAnswersThenHangUp) {
   // The port is free again: the gateway gone, the call ends at once with 1.
   gateway.Close();
   sim.ClearLog();
-  EXPECT_EQ(link.WSPRasDial("Modem: Link Dial Modem", "internet", "", "", gateway.Address().c_str()), 1);
+  EXPECT_EQ(link.WSPRasDial("Modem: Link Dial Modem", "internet", "", "", gateway.HttpAddress().c_str()), 1);
   EXPECT_TRUE(Contains(sim.Commands(), "ATH\r"));
   EXPECT_EQ(link.WSPRasHangUp("Modem: Link Dial Modem"), 0);
 }
 
 TEST(LinkDial, FailuresGiveRemoteAccessNumbers) {
   const LinkLibrary& link = Link();
-  Listener gateway;
-  const std::string address = gateway.Address();
+  LoopbackSocket gateway;
+  const std::string address = gateway.HttpAddress();
   {
     ModemSim noGprs("--gprs no");
     ASSERT_TRUE(noGprs.Started()) << noGprs.Error();

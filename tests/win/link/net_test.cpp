@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "gateway/linkbinding.h"
+#include "loopback.h"
 #include "modemsimdriver.h"  // RunLinuxCommand, WindowsPathOf
 
 namespace {
@@ -20,18 +21,6 @@ struct Winsock {
   ~Winsock() { WSACleanup(); }
 };
 
-SOCKET ListenLoopback(unsigned* port) {
-  SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-  sockaddr_in a = {};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
-  int size = sizeof a;
-  getsockname(s, reinterpret_cast<sockaddr*>(&a), &size);
-  *port = ntohs(a.sin_port);
-  listen(s, 5);
-  return s;
-}
 
 SOCKET ConnectLoopback(unsigned port) {
   SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
@@ -51,7 +40,7 @@ class OpensslServer {
  public:
   OpensslServer() {
     unsigned port = 0;
-    closesocket(ListenLoopback(&port));  // a port free a moment ago
+    closesocket(BindLoopback(&port));  // a port free a moment ago
     port_ = port;
     char dir[128];
     snprintf(dir, sizeof dir, "/tmp/zarq-tls-%lu-%lu", GetCurrentProcessId(), GetTickCount());
@@ -91,7 +80,7 @@ class OpensslServer {
 class PlainServer {
  public:
   explicit PlainServer(std::string reply) : reply_(std::move(reply)) {
-    socket_ = ListenLoopback(&port_);
+    socket_ = BindLoopback(&port_);
     thread_ = std::thread([this] {
       SOCKET c = accept(socket_, nullptr, nullptr);
       if (c == INVALID_SOCKET) return;
@@ -253,7 +242,7 @@ TEST(Wsp, RequestThroughTheGatewayProxy) {
   link->WSPDisconnect(session);
 
   unsigned closedPort = 0;
-  closesocket(ListenLoopback(&closedPort));
+  closesocket(BindLoopback(&closedPort));
   EXPECT_EQ(link->WSPConnect("127.0.0.1", closedPort, 2000), nullptr);
   EXPECT_EQ(link->WSPConnect("not an address", 0, 2000), nullptr);
 }

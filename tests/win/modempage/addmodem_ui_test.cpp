@@ -13,6 +13,7 @@
 
 #include "app/configstore.h"
 #include "apptest.h"
+#include "loopback.h"
 #include "modemhandover.h"
 #include "modemregistry.h"
 #include "modemsimdriver.h"
@@ -69,39 +70,6 @@ HWND FindWindowCaption(DWORD processId, const std::string& caption, DWORD ms) {
   return found;
 }
 
-// A loopback listener standing for the WAP gateway, and a port beside it
-// that nothing listens on.
-class WapListener {
- public:
-  WapListener() {
-    WSADATA data;
-    WSAStartup(MAKEWORD(2, 2), &data);
-    listening_ = Bind(&port_);
-    listen(listening_, 5);
-    closed_ = Bind(&closedPort_);  // bound, never listening: connections are refused
-  }
-  ~WapListener() {
-    closesocket(listening_);
-    closesocket(closed_);
-  }
-  unsigned Port() const { return port_; }
-  unsigned ClosedPort() const { return closedPort_; }
-
- private:
-  static SOCKET Bind(unsigned* port) {
-    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in a = {};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    int size = sizeof a;
-    if (bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
-        getsockname(s, reinterpret_cast<sockaddr*>(&a), &size) == 0)
-      *port = ntohs(a.sin_port);
-    return s;
-  }
-  SOCKET listening_ = INVALID_SOCKET, closed_ = INVALID_SOCKET;
-  unsigned port_ = 0, closedPort_ = 0;
-};
 
 // Stands for the gateway service in the modem hand-over: lends the modem or
 // refuses, and counts what it lent and got back.
@@ -328,8 +296,9 @@ TEST_F(AddModemTest, WizardSelectModemStepLeadsToServerSettings) {
 
   // With MMS ticked, Next runs the connection test (the elevated copy
   // dials the simulated modem) and goes on only once it passed.
-  WapListener gateway;
-  ASSERT_TRUE(gateway.Port());
+  // The WAP gateway, and a port beside it that refuses connections.
+  LoopbackSocket gateway, closed(false);
+  ASSERT_TRUE(gateway.Port() && closed.Port());
   ui::ClickItem(settings, IDC_MODEM_SEND_MMS);
   ASSERT_TRUE(ui::WaitUntil([&] { return ui::IsItemChecked(settings, IDC_MODEM_SEND_MMS); }, 5000));
   ui::SetItemText(settings, IDC_MODEM_MMS_URL, "http://mms.example/");
@@ -339,7 +308,7 @@ TEST_F(AddModemTest, WizardSelectModemStepLeadsToServerSettings) {
     int answer;
     const char* title;
   } steps[] = {
-      {"http:127.0.0.1:" + std::to_string(gateway.ClosedPort()), "Unable to connect to WAP Gateway", IDCANCEL,
+      {"http:127.0.0.1:" + std::to_string(closed.Port()), "Unable to connect to WAP Gateway", IDCANCEL,
        "ZarqSMS Lite Setup Wizard:  Modem Settings"},
       {"http:127.0.0.1:" + std::to_string(gateway.Port()), "Connection Test OK!", IDOK,
        "ZarqSMS Lite Setup Wizard:  Server Settings"},

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "app/configstore.h"
+#include "loopback.h"
 #include "modem/gprstest.h"
 #include "modemhandover.h"
 #include "modemregistry.h"
@@ -24,46 +25,11 @@ namespace {
 std::atomic<int> g_restarts{0};
 void CountRestart() { ++g_restarts; }
 
-// A loopback TCP listener standing for the WAP gateway.
-class WapGateway {
- public:
-  WapGateway() {
-    WSADATA data;
-    WSAStartup(MAKEWORD(2, 2), &data);
-    socket_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in a = {};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(socket_, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    int size = sizeof a;
-    getsockname(socket_, reinterpret_cast<sockaddr*>(&a), &size);
-    port_ = ntohs(a.sin_port);
-    listen(socket_, 5);
-  }
-  ~WapGateway() { closesocket(socket_); }
-  // The listener takes connections (a check of the test itself).
-  bool Listens() const {
-    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in a = {};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    a.sin_port = htons(u_short(port_));
-    bool ok = connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-    closesocket(s);
-    return ok;
-  }
-  std::string Address() const { return "http:127.0.0.1:" + std::to_string(port_); }
-  // A port nothing listens on: this one, once closed.
-  std::string ClosedAddress() {
-    closesocket(socket_);
-    socket_ = INVALID_SOCKET;
-    return "127.0.0.1:" + std::to_string(port_);
-  }
-
- private:
-  SOCKET socket_ = INVALID_SOCKET;
-  unsigned port_ = 0;
-};
+// The WAP gateway's address, or one nothing listens on: the same port once closed.
+std::string ClosedAddress(LoopbackSocket& gateway) {
+  gateway.Close();
+  return "127.0.0.1:" + std::to_string(gateway.Port());
+}
 
 // Answers the next message box of this process with `answer`, remembering it.
 class BoxAnswerer {
@@ -164,9 +130,9 @@ TEST_F(GprsTest, EachDialResultGivesItsVerdict) {
     ASSERT_FALSE(modem.Key().empty());
     // The driver already defines the APN's context: no question.
     SetInitValue(modem.Key(), "1", "AT+CGDCONT=1,\"IP\",\"internet\"<cr>");
-    WapGateway gateway;
-    ASSERT_TRUE(gateway.Listens()) << "case " << i;
-    std::string wap = c.gatewayListens ? gateway.Address() : gateway.ClosedAddress();
+    LoopbackSocket gateway;
+    ASSERT_TRUE(gateway.Accepts()) << "case " << i;
+    std::string wap = c.gatewayListens ? gateway.HttpAddress() : ClosedAddress(gateway);
     WriteTest("GPRS Test Modem", c.apn, wap);
     EXPECT_EQ(RunGprsConnectionTest(), c.result) << "case " << i;
     EXPECT_EQ(Verdict(), c.verdict) << "case " << i;
@@ -184,8 +150,8 @@ TEST_F(GprsTest, UnansweredAttachReportsRasError650WithItsText) {
   ModemSim sim("--mute AT+CGATT=1");
   ASSERT_TRUE(sim.Started()) << sim.Error();
   RegisteredModem modem({"GPRS Test Modem", sim.Port()});
-  WapGateway gateway;
-  WriteTest("GPRS Test Modem", "", gateway.Address());
+  LoopbackSocket gateway;
+  WriteTest("GPRS Test Modem", "", gateway.HttpAddress());
   EXPECT_EQ(RunGprsConnectionTest(), 0);
   EXPECT_EQ(Verdict(), "Connection Failed\r\nRAS Error 650\r\nThe network is not responding.");
 }
@@ -207,8 +173,8 @@ TEST_F(GprsTest, DriverUpdateAsksToRestartAndBothAnswersAreKept) {
     ModemSim sim;
     ASSERT_TRUE(sim.Started()) << sim.Error();
     RegisteredModem modem({"GPRS Update Modem", sim.Port()});
-    WapGateway gateway;
-    WriteTest("GPRS Update Modem", "mms.example", gateway.Address());
+    LoopbackSocket gateway;
+    WriteTest("GPRS Update Modem", "mms.example", gateway.HttpAddress());
     SetInitValue(modem.Key(), "1", nullptr);  // an Init key that defines no context yet
     g_restarts = 0;
     BoxAnswerer answerer(answer);
@@ -241,8 +207,8 @@ TEST_F(GprsTest, EmptyApnSkipsTheDriverCheck) {
   ModemSim sim;
   ASSERT_TRUE(sim.Started()) << sim.Error();
   RegisteredModem modem({"GPRS Test Modem", sim.Port()});
-  WapGateway gateway;
-  WriteTest("GPRS Test Modem", "", gateway.Address());
+  LoopbackSocket gateway;
+  WriteTest("GPRS Test Modem", "", gateway.HttpAddress());
   EXPECT_EQ(RunGprsConnectionTest(), 1);
   EXPECT_EQ(Verdict(), "Connection Test OK!");
   EXPECT_EQ(InitValue(modem.Key(), "1"), "");

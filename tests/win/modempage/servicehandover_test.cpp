@@ -9,6 +9,7 @@
 
 #include "app/configstore.h"
 #include "gateway/linkbinding.h"
+#include "loopback.h"
 #include "modemregistry.h"
 #include "modemsimdriver.h"
 #include "servicetest.h"
@@ -51,19 +52,7 @@ bool WaitHolders(int comNumber, int holders, DWORD ms) {
 
 // A TCP port nothing listens on now, for the service's web interface: other
 // checkouts' services share the host's ports.
-unsigned FreeTcpPort() {
-  WSADATA data;
-  WSAStartup(MAKEWORD(2, 2), &data);
-  SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-  sockaddr_in a = {};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
-  int size = sizeof a;
-  getsockname(s, reinterpret_cast<sockaddr*>(&a), &size);
-  closesocket(s);
-  return ntohs(a.sin_port);
-}
+unsigned FreeTcpPort() { return LoopbackSocket(false).Port(); }
 
 bool StartGatewayService() {
   if (!CreateServiceByHand("ZarqSMS", "Zarq SMS Gateway", BinDirectory() + "ZARQGATESVC.EXE")) return false;
