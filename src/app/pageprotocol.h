@@ -16,6 +16,11 @@ void NoteConfigChanged(HWND page);
 // Sets the page's notification result; returns TRUE for the dialog procedure.
 INT_PTR AnswerQueryCancel(HWND page, bool askSiblings);
 
+// The notifications every page answers alike: PSN_KILLACTIVE (leave),
+// PSN_QUERYCANCEL (AnswerQueryCancel) and PSN_HELP (the help document). FALSE
+// for any other, which the system then treats as unhandled.
+INT_PTR AnswerSharedNotify(HWND page, UINT code, bool askSiblings);
+
 // PSM_QUERYSIBLINGS: answers code 2038 with g_ConfigChanged. FALSE for other
 // codes (the dialog procedure then lets the query go on).
 INT_PTR AnswerQuerySiblings(HWND page, WPARAM code);

@@ -40,15 +40,8 @@ INT_PTR CALLBACK PlainPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lP
     case PSN_SETACTIVE:
       SetWizardButtons(page, ButtonsForPosition(page));
       return SetPageResult(page, 0);
-    case PSN_KILLACTIVE:
-      return SetPageResult(page, FALSE);
-    case PSN_QUERYCANCEL:
-      return AnswerQueryCancel(page, false);
-    case PSN_HELP:
-      OpenHelpDocument();
-      return TRUE;
   }
-  return FALSE;
+  return AnswerSharedNotify(page, reinterpret_cast<const NMHDR*>(lParam)->code, false);
 }
 
 // "Configuration Complete": Yes goes on to the test message, No finishes.
@@ -81,13 +74,8 @@ INT_PTR CALLBACK WizardCompletePageProc(HWND page, UINT message, WPARAM wParam, 
         case PSN_WIZFINISH:
         case PSN_KILLACTIVE:
           return SetPageResult(page, 0);
-        case PSN_QUERYCANCEL:
-          return AnswerQueryCancel(page, false);
-        case PSN_HELP:
-          OpenHelpDocument();
-          return TRUE;
       }
-      return FALSE;
+      return AnswerSharedNotify(page, reinterpret_cast<const NMHDR*>(lParam)->code, false);
   }
   return FALSE;
 }
@@ -184,6 +172,19 @@ INT_PTR AnswerQueryCancel(HWND page, bool askSiblings) {
   bool close = !unsaved || ShowMessage(sheet, "Exit without saving configuration changes?",
                                        MB_YESNOCANCEL | MB_ICONQUESTION) == IDYES;
   return SetPageResult(page, close ? FALSE : TRUE);
+}
+
+INT_PTR AnswerSharedNotify(HWND page, UINT code, bool askSiblings) {
+  switch (code) {
+    case PSN_KILLACTIVE:
+      return SetPageResult(page, FALSE);
+    case PSN_QUERYCANCEL:
+      return AnswerQueryCancel(page, askSiblings);
+    case PSN_HELP:
+      OpenHelpDocument();
+      return TRUE;
+  }
+  return FALSE;
 }
 
 INT_PTR AnswerQuerySiblings(HWND page, WPARAM code) {

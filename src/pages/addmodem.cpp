@@ -212,15 +212,8 @@ INT_PTR CALLBACK WizardAddModemPageProcImpl(HWND page, UINT message, WPARAM wPar
           return SetPageResult(page, 0);
         case PSN_WIZNEXT:
           return SetPageResult(page, OnWizardNext(page));
-        case PSN_KILLACTIVE:
-          return SetPageResult(page, FALSE);
-        case PSN_QUERYCANCEL:
-          return AnswerQueryCancel(page, false);
-        case PSN_HELP:
-          OpenHelpDocument();
-          return TRUE;
       }
-      return FALSE;
+      return AnswerSharedNotify(page, reinterpret_cast<const NMHDR*>(lParam)->code, false);
   }
   return FALSE;
 }

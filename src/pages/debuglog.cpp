@@ -101,15 +101,8 @@ INT_PTR OnNotify(HWND page, const NMHDR* header) {
     case PSN_APPLY:
       SavePage(page);
       return SetPageResult(page, PSNRET_NOERROR);
-    case PSN_KILLACTIVE:
-      return SetPageResult(page, FALSE);
-    case PSN_QUERYCANCEL:
-      return AnswerQueryCancel(page, true);
-    case PSN_HELP:
-      OpenHelpDocument();
-      return TRUE;
   }
-  return FALSE;
+  return AnswerSharedNotify(page, header->code, true);
 }
 
 }  // namespace

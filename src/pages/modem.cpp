@@ -565,13 +565,8 @@ INT_PTR OnNotify(HWND page, const NMHDR* header) {
       return OnWizardNext(page);
     case PSN_APPLY:
       return OnApply(page);
-    case PSN_QUERYCANCEL:
-      return AnswerQueryCancel(page, false);
-    case PSN_HELP:
-      OpenHelpDocument();
-      return TRUE;
   }
-  return FALSE;
+  return AnswerSharedNotify(page, header->code, false);
 }
 
 }  // namespace

@@ -159,15 +159,8 @@ INT_PTR OnNotify(HWND page, const NMHDR* header) {
       SavePage(page);
       InstallBehindBusyCursor();
       return SetPageResult(page, 0);
-    case PSN_KILLACTIVE:
-      return SetPageResult(page, FALSE);
-    case PSN_QUERYCANCEL:
-      return AnswerQueryCancel(page, false);
-    case PSN_HELP:
-      OpenHelpDocument();
-      return TRUE;
   }
-  return FALSE;
+  return AnswerSharedNotify(page, header->code, false);
 }
 
 }  // namespace
