@@ -10,6 +10,7 @@
 
 #include "gateway/zarqlink.h"
 #include "gatewayaddress.h"
+#include "sendall.h"
 
 namespace {
 
@@ -18,16 +19,6 @@ struct Session {
   std::string host;
   unsigned port = 0;
 };
-
-bool SendAll(SOCKET s, const char* data, size_t size) {
-  while (size > 0) {
-    int n = send(s, data, size > 65536 ? 65536 : int(size), 0);
-    if (n <= 0) return false;
-    data += n;
-    size -= size_t(n);
-  }
-  return true;
-}
 
 // The status code of "HTTP/x.y nnn ...", 0 when the line is not one.
 int StatusOf(const std::string& head) {

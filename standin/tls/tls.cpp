@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "gateway/zarqtls.h"
+#include "sendall.h"
 
 namespace {
 
@@ -54,16 +55,6 @@ std::string StatusText(SECURITY_STATUS status) {
   char code[32];
   snprintf(code, sizeof code, "0x%08lX", static_cast<unsigned long>(status));
   return *text ? std::string(text) + " (" + code + ")" : std::string("security status ") + code;
-}
-
-bool SendAll(SOCKET s, const char* data, size_t size) {
-  while (size > 0) {
-    int n = send(s, data, size > 65536 ? 65536 : int(size), 0);
-    if (n <= 0) return false;
-    data += n;
-    size -= size_t(n);
-  }
-  return true;
 }
 
 // Appends what the socket has to `into`; 0 when the peer closed, -1 on

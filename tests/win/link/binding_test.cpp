@@ -5,18 +5,10 @@
 
 #include <string>
 
+#include "linkprobe.h"
 #include "testenv.h"
 
 namespace {
-
-enum {
-  kLinkBound = 1,
-  kOptionalFound = 2,
-  kLinkModuleLoaded = 4,
-  kSameOutcome = 8,
-  kTlsBound = 16,
-  kTlsModuleLoaded = 32,
-};
 
 std::string BinDir() {
   char path[MAX_PATH];

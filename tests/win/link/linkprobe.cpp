@@ -6,15 +6,7 @@
 #include <cstring>
 
 #include "gateway/linkbinding.h"
-
-enum {
-  kLinkBound = 1,
-  kOptionalFound = 2,
-  kLinkModuleLoaded = 4,
-  kSameOutcome = 8,
-  kTlsBound = 16,
-  kTlsModuleLoaded = 32,
-};
+#include "linkprobe.h"
 
 int main(int argc, char** argv) {
   if (argc == 3 && strcmp(argv[1], "hold") == 0) {
