@@ -26,23 +26,6 @@ void WriteFile(const std::string& path, const std::string& text) {
   CloseHandle(h);
 }
 
-void RemoveTree(const std::string& dir) {
-  WIN32_FIND_DATAA fd;
-  HANDLE h = FindFirstFileA((dir + "*").c_str(), &fd);
-  if (h != INVALID_HANDLE_VALUE) {
-    do {
-      std::string name = fd.cFileName;
-      if (name == "." || name == "..") continue;
-      if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-        RemoveTree(dir + name + "\\");
-      else
-        DeleteFileA((dir + name).c_str());
-    } while (FindNextFileA(h, &fd));
-    FindClose(h);
-  }
-  RemoveDirectoryA(dir.substr(0, dir.size() - 1).c_str());
-}
-
 std::string Request(int i) {
   char text[512];
   snprintf(text, sizeof text,
@@ -187,6 +170,6 @@ int main(int argc, char** argv) {
          kFiles, rounds);
   Compare("ScanSmsQueue", ScanSmsQueue, queue, kQueuePatterns, 1, rounds);
   Compare("ScanSmsInbox", ScanSmsInbox, inbox, kInboxPatterns, 3, rounds);
-  RemoveTree(dir);
+  DeleteDirectoryTree(dir.c_str());
   return 0;
 }
