@@ -21,6 +21,8 @@
 #include <string>
 #include <vector>
 
+#include "serialline.h"
+
 // tapi.h maps these names to their ANSI forms; the DLL exports both spellings.
 #undef lineGetDevCaps
 #undef lineOpen
@@ -262,18 +264,7 @@ HANDLE OpenModemPort(const Device& d) {
   DCB dcb = {};
   dcb.DCBlength = sizeof dcb;
   if (GetCommState(h, &dcb)) {
-    dcb.BaudRate = d.baud;
-    dcb.fBinary = TRUE;
-    dcb.fParity = FALSE;
-    dcb.ByteSize = 8;
-    dcb.Parity = NOPARITY;
-    dcb.StopBits = ONESTOPBIT;
-    dcb.fOutxCtsFlow = FALSE;
-    dcb.fOutxDsrFlow = FALSE;
-    dcb.fDtrControl = DTR_CONTROL_ENABLE;
-    dcb.fRtsControl = RTS_CONTROL_ENABLE;
-    dcb.fOutX = FALSE;
-    dcb.fInX = FALSE;
+    SetModemLineFormat(&dcb, d.baud);
     SetCommState(h, &dcb);
   }
   COMMTIMEOUTS t = {200, 0, 1000, 0, 2000};

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "serialline.h"
+
 bool AtPort::Open(const std::string& port, DWORD baudRate) {
   Close();
   std::string device = "\\\\.\\" + port;
@@ -11,17 +13,7 @@ bool AtPort::Open(const std::string& port, DWORD baudRate) {
   dcb.DCBlength = sizeof dcb;
   bool ok = GetCommState(handle_, &dcb);
   if (ok) {
-    dcb.BaudRate = baudRate ? baudRate : CBR_115200;
-    dcb.ByteSize = 8;
-    dcb.Parity = NOPARITY;
-    dcb.StopBits = ONESTOPBIT;
-    dcb.fBinary = TRUE;
-    dcb.fParity = FALSE;
-    dcb.fOutxCtsFlow = FALSE;
-    dcb.fOutxDsrFlow = FALSE;
-    dcb.fDtrControl = DTR_CONTROL_ENABLE;
-    dcb.fRtsControl = RTS_CONTROL_ENABLE;
-    dcb.fOutX = dcb.fInX = FALSE;
+    SetModemLineFormat(&dcb, baudRate ? baudRate : CBR_115200);
     ok = SetCommState(handle_, &dcb);
   }
   // Reads return what has arrived, or after 100 ms without anything.
