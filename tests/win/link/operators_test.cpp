@@ -50,10 +50,15 @@ class Chooser : public ::testing::Test {
   // Runs the chooser while `drive` works its window from another thread.
   int Run(const std::function<void(HWND)>& drive) {
     std::thread driver([&] {
+      // This process's chooser, once shown: it is filled before it is shown.
       HWND dialog = nullptr;
       for (int i = 0; i < 200 && !dialog; ++i) {
         Sleep(50);
-        dialog = FindWindowA("#32770", "Operator Settings");
+        for (HWND w = nullptr; !dialog && (w = FindWindowExA(nullptr, w, "#32770", "Operator Settings"));) {
+          DWORD pid = 0;
+          GetWindowThreadProcessId(w, &pid);
+          if (pid == GetCurrentProcessId() && IsWindowVisible(w)) dialog = w;
+        }
       }
       if (dialog) drive(dialog);
     });
