@@ -1,14 +1,11 @@
 #include "app/configstore.h"
 
-#include <shellapi.h>
-
 #include <cstring>
 
 #include "gateway/zarqacct.h"
 
 char g_SmsgwIni[MAX_PATH];
 char g_MmscIni[MAX_PATH];
-char g_HelpDocumentPath[MAX_PATH];
 
 namespace {
 
@@ -143,34 +140,6 @@ void DeleteDirectoryTree(const char* path) {
   n = std::strlen(dir);
   while (n > 0 && dir[n - 1] == '\\') dir[--n] = '\0';
   RemoveDirectoryA(dir);
-}
-
-void OpenHelpDocument() {
-  char dir[MAX_PATH];
-  CopyBounded(dir, sizeof dir, g_HelpDocumentPath);
-  char* slash = std::strrchr(dir, '\\');
-  if (slash) *slash = '\0';
-  ShellExecuteA(nullptr, "open", g_HelpDocumentPath, nullptr, dir, SW_SHOWNORMAL);
-}
-
-HCURSOR BeginBusyCursor() {
-  HCURSOR previous = SetCursor(LoadCursor(nullptr, IDC_WAIT));
-  ShowCursor(TRUE);
-  return previous;
-}
-
-void EndBusyCursor(HCURSOR previous) {
-  ShowCursor(FALSE);
-  SetCursor(previous);
-}
-
-bool SetTextIfChanged(HWND control, const char* text) {
-  char current[501];
-  current[0] = '\0';
-  GetWindowTextA(control, current, sizeof current);
-  if (lstrcmpiA(current, text) == 0) return false;
-  SetWindowTextA(control, text);
-  return true;
 }
 
 DWORD WriteText(HANDLE file, const char* text) {

@@ -1,9 +1,9 @@
-// Where the gateway's settings files and data directories are, and the small
-// file, cursor and control operations every page shares.
+// Where the gateway's settings files and data directories are, how settings
+// are read and written, and the small file operations every part shares.
 #pragma once
 #include <windows.h>
 
-#include "app/textrules.h"
+#include "core/textrules.h"
 
 // Full paths of SMSGW.INI and MMSC.INI, computed once at start-up.
 extern char g_SmsgwIni[MAX_PATH];
@@ -30,17 +30,6 @@ bool IsPlainFile(const char* path);
 // Deletes a directory and everything under it, skipping dot-directories.
 // A junction or symbolic link is removed itself; its target is left alone.
 void DeleteDirectoryTree(const char* path);
-
-// The help document, built once at start-up.
-extern char g_HelpDocumentPath[MAX_PATH];
-void OpenHelpDocument();
-
-HCURSOR BeginBusyCursor();
-void EndBusyCursor(HCURSOR previous);
-
-// Sets a control's text only when it differs (ignoring case) from the current
-// one; true when it set it.
-bool SetTextIfChanged(HWND control, const char* text);
 
 // Writes `text` without its terminator; the number of bytes written, 0 on failure.
 DWORD WriteText(HANDLE file, const char* text);

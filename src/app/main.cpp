@@ -9,6 +9,7 @@
 #include "app/appstate.h"
 #include "app/cmdline.h"
 #include "app/configstore.h"
+#include "app/uihelpers.h"
 #include "app/msgbox.h"
 #include "app/sheets.h"
 #include "gateway/zarqacct.h"

@@ -7,8 +7,10 @@
 
 #include "app/appstate.h"
 #include "app/configstore.h"
+#include "app/uihelpers.h"
 #include "app/msgbox.h"
 #include "app/pageprotocol.h"
+#include "app/pagestate.h"
 #include "pages/pages.h"
 #include "resource.h"
 
@@ -16,7 +18,7 @@ namespace {
 
 struct PageEntry {
   const char* templateName;
-  DLGPROC procedure;
+  const PageDefinition* page;
   const char* title;
 };
 
@@ -80,22 +82,25 @@ INT_PTR CALLBACK WizardCompletePageProc(HWND page, UINT message, WPARAM wParam, 
   return FALSE;
 }
 
+const PageDefinition kPlainPage = StatelessPage(PlainPageProc);
+const PageDefinition kWizardCompletePage = StatelessPage(WizardCompletePageProc);
+
 const PageEntry kWizardPages[] = {
-    {"DIALOG_WIZADDMODEM", WizardAddModemPageProc, "ZarqSMS Lite Setup Wizard:  Select Modem"},
-    {"DIALOG_MODEM", ModemPageProc, "ZarqSMS Lite Setup Wizard:  Modem Settings"},
-    {"DIALOG_SERVER", ServerPageProc, "ZarqSMS Lite Setup Wizard:  Server Settings"},
-    {"DIALOG_WIZCOMPLETE", WizardCompletePageProc, "ZarqSMS Lite Setup Wizard:  Configuration Complete"},
-    {"DIALOG_TESTMSG", PlainPageProc, "ZarqSMS Lite Setup Wizard:  Send Test Message"},
+    {"DIALOG_WIZADDMODEM", &kWizardAddModemPage, "ZarqSMS Lite Setup Wizard:  Select Modem"},
+    {"DIALOG_MODEM", &kModemPage, "ZarqSMS Lite Setup Wizard:  Modem Settings"},
+    {"DIALOG_SERVER", &kServerPage, "ZarqSMS Lite Setup Wizard:  Server Settings"},
+    {"DIALOG_WIZCOMPLETE", &kWizardCompletePage, "ZarqSMS Lite Setup Wizard:  Configuration Complete"},
+    {"DIALOG_TESTMSG", &kPlainPage, "ZarqSMS Lite Setup Wizard:  Send Test Message"},
 };
 
 const PageEntry kConfigurationPages[] = {
-    {"DIALOG_STATUS", PlainPageProc, "Status"},
-    {"DIALOG_MODEM", ModemPageProc, "Modem"},
-    {"DIALOG_SERVER", ServerPageProc, "Server"},
-    {"DIALOG_SMSUSERS", PlainPageProc, "Users"},
-    {"DIALOG_RECV", PlainPageProc, "2-Way"},
-    {"DIALOG_TESTMSG", PlainPageProc, "Test Message"},
-    {"DIALOG_DEBUGLOG", DebugLogPageProc, "Debug Logs"},
+    {"DIALOG_STATUS", &kPlainPage, "Status"},
+    {"DIALOG_MODEM", &kModemPage, "Modem"},
+    {"DIALOG_SERVER", &kServerPage, "Server"},
+    {"DIALOG_SMSUSERS", &kPlainPage, "Users"},
+    {"DIALOG_RECV", &kPlainPage, "2-Way"},
+    {"DIALOG_TESTMSG", &kPlainPage, "Test Message"},
+    {"DIALOG_DEBUGLOG", &kDebugLogPage, "Debug Logs"},
 };
 
 // The configuration sheet can be minimised: a minimise box and a "Minimize"
@@ -116,15 +121,18 @@ INT_PTR ShowSheet(const PageEntry (&pages)[N], DWORD flags, HICON icon) {
   INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_WIN95_CLASSES};
   InitCommonControlsEx(&controls);
 
+  // Each page's state lives as long as the sheet.
+  void* states[N] = {};
   PROPSHEETPAGEA records[N] = {};
   for (size_t i = 0; i < N; ++i) {
+    if (pages[i].page->newState) states[i] = pages[i].page->newState();
     records[i].dwSize = sizeof records[i];
     records[i].dwFlags = PSP_USETITLE | (g_HelpExists ? PSP_HASHELP : 0);
     records[i].hInstance = instance;
     records[i].pszTemplate = pages[i].templateName;
-    records[i].pfnDlgProc = pages[i].procedure;
+    records[i].pfnDlgProc = pages[i].page->procedure;
     records[i].pszTitle = pages[i].title;
-    records[i].lParam = 0;
+    records[i].lParam = reinterpret_cast<LPARAM>(states[i]);
   }
 
   PROPSHEETHEADERA header = {};
@@ -138,7 +146,10 @@ INT_PTR ShowSheet(const PageEntry (&pages)[N], DWORD flags, HICON icon) {
   header.nStartPage = 0;
   header.ppsp = records;
   if (flags & PSH_USECALLBACK) header.pfnCallback = ConfigurationSheetCallback;
-  return PropertySheetA(&header);
+  INT_PTR result = PropertySheetA(&header);
+  for (size_t i = 0; i < N; ++i)
+    if (states[i]) pages[i].page->deleteState(states[i]);
+  return result;
 }
 
 INT_PTR CALLBACK WaitWindowProc(HWND window, UINT message, WPARAM, LPARAM) {

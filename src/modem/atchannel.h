@@ -5,7 +5,7 @@
 #pragma once
 #include <windows.h>
 
-#include "modem/atreply.h"
+#include "core/atreply.h"
 
 // True when the write was accepted (done at once or pending); false when it
 // failed at once. A write still pending after 30 s is cancelled and counted as sent.

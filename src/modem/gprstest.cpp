@@ -8,7 +8,7 @@
 
 #include "app/configstore.h"
 #include "app/msgbox.h"
-#include "app/textrules.h"
+#include "core/textrules.h"
 #include "gateway/linkbinding.h"
 
 namespace {
@@ -123,19 +123,6 @@ int Run(const TestSettings& s, char* verdict) {
   link->ModemRelease(lease);
   DialVerdict(*link, result, verdict);
   return result == 0 ? 1 : 0;
-}
-
-// An INI value ends at its line's end, so the verdict's line breaks are
-// stored as backslash r / backslash n, as the gateway's message files keep
-// them; the Modem page turns them back.
-std::string EscapeLineBreaks(const char* text) {
-  std::string out;
-  for (const char* p = text; *p; ++p) {
-    if (*p == '\r') out += "\\r";
-    else if (*p == '\n') out += "\\n";
-    else out += *p;
-  }
-  return out;
 }
 
 }  // namespace

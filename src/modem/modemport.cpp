@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "app/msgbox.h"
-#include "app/textrules.h"
+#include "core/textrules.h"
 #include "modem/atchannel.h"
 #include "modem/modemclock.h"
 

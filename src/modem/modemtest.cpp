@@ -4,8 +4,9 @@
 #include <cstring>
 
 #include "app/configstore.h"
+#include "app/uihelpers.h"
 #include "app/msgbox.h"
-#include "app/textrules.h"
+#include "core/textrules.h"
 #include "modem/atchannel.h"
 #include "modem/modemclock.h"
 #include "modem/modemport.h"

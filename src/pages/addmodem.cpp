@@ -8,9 +8,10 @@
 
 #include "app/appstate.h"
 #include "app/configstore.h"
+#include "app/uihelpers.h"
 #include "app/msgbox.h"
 #include "app/pageprotocol.h"
-#include "gateway/gatewaynames.h"
+#include "core/gatewaynames.h"
 #include "gateway/linkbinding.h"
 #include "modem/modemport.h"
 #include "modem/modemtest.h"
@@ -185,7 +186,7 @@ LONG_PTR OnWizardNext(HWND page) {
   return 0;
 }
 
-INT_PTR CALLBACK WizardAddModemPageProcImpl(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
+INT_PTR CALLBACK WizardAddModemPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_INITDIALOG:
       FillFromConfiguration(page);
@@ -226,6 +227,4 @@ INT_PTR RunAddModemDialog(HWND owner, char* result) {
                          reinterpret_cast<LPARAM>(result));
 }
 
-INT_PTR CALLBACK WizardAddModemPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
-  return WizardAddModemPageProcImpl(page, message, wParam, lParam);
-}
+const PageDefinition kWizardAddModemPage = StatelessPage(WizardAddModemPageProc);

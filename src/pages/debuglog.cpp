@@ -105,8 +105,6 @@ INT_PTR OnNotify(HWND page, const NMHDR* header) {
   return AnswerSharedNotify(page, header->code, true);
 }
 
-}  // namespace
-
 INT_PTR CALLBACK DebugLogPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_INITDIALOG:
@@ -126,3 +124,7 @@ INT_PTR CALLBACK DebugLogPageProc(HWND page, UINT message, WPARAM wParam, LPARAM
   }
   return FALSE;
 }
+
+}  // namespace
+
+const PageDefinition kDebugLogPage = StatelessPage(DebugLogPageProc);

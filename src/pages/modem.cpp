@@ -9,19 +9,20 @@
 
 #include "app/appstate.h"
 #include "app/configstore.h"
+#include "app/uihelpers.h"
 #include "app/msgbox.h"
 #include "app/pageprotocol.h"
 #include "app/sheets.h"
-#include "gateway/gatewaynames.h"
+#include "core/gatewaynames.h"
 #include "gateway/linkbinding.h"
 #include "gateway/records.h"
 #include "gateway/zarqacct.h"
 #include "gateway/zarqpeer.h"
-#include "modem/atreply.h"
+#include "core/atreply.h"
 #include "pages/pages.h"
 #include "resource.h"
 #include "service/services.h"
-#include "store/smsfile.h"
+#include "core/textrules.h"
 
 namespace {
 
@@ -569,8 +570,6 @@ INT_PTR OnNotify(HWND page, const NMHDR* header) {
   return AnswerSharedNotify(page, header->code, false);
 }
 
-}  // namespace
-
 INT_PTR CALLBACK ModemPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_INITDIALOG:
@@ -586,3 +585,7 @@ INT_PTR CALLBACK ModemPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lP
   }
   return FALSE;
 }
+
+}  // namespace
+
+const PageDefinition kModemPage = StatelessPage(ModemPageProc);

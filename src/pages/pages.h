@@ -2,12 +2,19 @@
 #pragma once
 #include <windows.h>
 
-INT_PTR CALLBACK ServerPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
-INT_PTR CALLBACK DebugLogPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
-INT_PTR CALLBACK WizardAddModemPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
-INT_PTR CALLBACK ModemPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
+#include "app/pagestate.h"
+
+extern const PageDefinition kServerPage;
+extern const PageDefinition kDebugLogPage;
+extern const PageDefinition kWizardAddModemPage;
+extern const PageDefinition kModemPage;
 
 // The modal "Add Modem" dialog. `result` holds 500 bytes: on 1 the tested
 // modem's name, followed by "\tPIN=" and the PIN when one was typed; on 0 it
 // is empty.
 INT_PTR RunAddModemDialog(HWND owner, char* result);
+
+// The list dialog of one of the gateway's four message stores (template
+// DIALOG_SMSQ), modal, with `owner` as parent.
+enum class MessageListKind { OutboundSms, OutboundMms, ReceivedSms, ReceivedMms };
+void ShowMessageList(HWND owner, MessageListKind kind);

@@ -8,6 +8,7 @@
 
 #include "app/appstate.h"
 #include "app/configstore.h"
+#include "app/uihelpers.h"
 #include "app/msgbox.h"
 #include "app/pageprotocol.h"
 #include "pages/pages.h"
@@ -19,9 +20,9 @@ namespace {
 constexpr UINT_PTR kRefreshTimer = 1;
 constexpr unsigned kDefaultWebPort = 8800;
 
-// The page's own state lives in its window: non-zero while it fills its controls.
-bool IsInitialising(HWND page) { return GetWindowLongPtrA(page, GWLP_USERDATA) != 0; }
-void SetInitialising(HWND page, bool on) { SetWindowLongPtrA(page, GWLP_USERDATA, on ? 1 : 0); }
+struct ServerPageState {
+  bool initialising = false;  // the page is filling its own controls
+};
 
 unsigned ControlNumber(HWND page, int id) {
   char text[64];
@@ -92,8 +93,9 @@ void InstallBehindBusyCursor() {
   EndBusyCursor(cursor);
 }
 
-BOOL OnInitDialog(HWND page) {
-  SetInitialising(page, true);
+BOOL OnInitDialog(HWND page, LPARAM initParam) {
+  ServerPageState* state = KeepPageState<ServerPageState>(page, initParam);
+  state->initialising = true;
   char value[64];
   ReadSetting(g_SmsgwIni, "SMSGW", "WebPort", "", value, sizeof value);
   unsigned web = DecimalValue(value);
@@ -101,7 +103,7 @@ BOOL OnInitDialog(HWND page) {
   LoadOptionalPort(page, g_SmsgwIni, "SMSGW", "SMPPPort", IDC_SERVER_SMPP_ENABLE, IDC_SERVER_SMPP_PORT);
   LoadOptionalPort(page, g_MmscIni, "MMSC", "WebPort", IDC_SERVER_MM7_ENABLE, IDC_SERVER_MM7_PORT);
   ApplyEnableRule(page);
-  SetInitialising(page, false);
+  state->initialising = false;
   SetTimer(page, kRefreshTimer, 1000, nullptr);
   RefreshStatus(page);
   return TRUE;
@@ -126,17 +128,18 @@ void OnServiceAction(HWND page) {
 }
 
 BOOL OnCommand(HWND page, int id, int code) {
+  const ServerPageState* state = StateOf<ServerPageState>(page);
   switch (id) {
     case IDC_SERVER_WEBPORT:
     case IDC_SERVER_SMPP_PORT:
     case IDC_SERVER_MM7_PORT:
       if (code != EN_CHANGE) return FALSE;
-      if (!IsInitialising(page)) NoteConfigChanged(page);
+      if (!state->initialising) NoteConfigChanged(page);
       return TRUE;
     case IDC_SERVER_SMPP_ENABLE:
     case IDC_SERVER_MM7_ENABLE:
       if (code != BN_CLICKED) return FALSE;
-      if (!IsInitialising(page)) NoteConfigChanged(page);
+      if (!state->initialising) NoteConfigChanged(page);
       ApplyEnableRule(page);
       return TRUE;
     case IDC_SERVER_ACTION:
@@ -163,12 +166,10 @@ INT_PTR OnNotify(HWND page, const NMHDR* header) {
   return AnswerSharedNotify(page, header->code, false);
 }
 
-}  // namespace
-
 INT_PTR CALLBACK ServerPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_INITDIALOG:
-      return OnInitDialog(page);
+      return OnInitDialog(page, lParam);
     case WM_COMMAND:
       return OnCommand(page, LOWORD(wParam), HIWORD(wParam));
     case WM_NOTIFY:
@@ -182,3 +183,7 @@ INT_PTR CALLBACK ServerPageProc(HWND page, UINT message, WPARAM wParam, LPARAM l
   }
   return FALSE;
 }
+
+}  // namespace
+
+const PageDefinition kServerPage = StatefulPage<ServerPageState>(ServerPageProc);

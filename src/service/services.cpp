@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "app/configstore.h"
+#include "app/uihelpers.h"
 #include "app/msgbox.h"
 #include "service/scmaccess.h"
 

@@ -5,7 +5,7 @@
 #include <memory>
 #include <new>
 
-#include "app/textrules.h"
+#include "core/textrules.h"
 #include "gateway/zarqacct.h"
 
 namespace {

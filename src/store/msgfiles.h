@@ -5,7 +5,7 @@
 #pragma once
 #include <windows.h>
 
-#include "store/smsfile.h"
+#include "core/smsfile.h"
 
 // Opens an existing file for reading (read and write sharing).
 HANDLE OpenMessageFile(const char* path);

@@ -7,7 +7,7 @@
 #include "app/configstore.h"
 #include "gateway/zarqacct.h"
 #include "store/msgfiles.h"
-#include "store/msgtext.h"
+#include "core/msgtext.h"
 
 namespace {
 

@@ -1,12 +1,12 @@
 // Rows for the four message lists, built by walking a store's directory tree
 // (the root and its immediate subdirectories). Each scanner sets both counts
 // to 0, lists at most kScanCap records into the caller's array (kScanArraySize
-// zero-filled pointers, see store/listrecord.h) and counts every matching file.
+// zero-filled pointers, see core/listrecord.h) and counts every matching file.
 // The caller owns the array and its records.
 #pragma once
 #include <windows.h>
 
-#include "store/listrecord.h"
+#include "core/listrecord.h"
 
 void ScanSmsQueue(ListRecord** records, unsigned* listed, unsigned* total);
 void ScanMmsQueue(ListRecord** records, unsigned* listed, unsigned* total);

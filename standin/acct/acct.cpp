@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "app/textrules.h"
+#include "core/textrules.h"
 #include "datadirs.h"
 #include "gsm7.h"
 #include "gateway/records.h"

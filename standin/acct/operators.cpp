@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/textrules.h"
+#include "core/textrules.h"
 #include "operatorcsv.h"
 #include "operators_res.h"
 

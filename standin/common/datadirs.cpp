@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "app/textrules.h"
+#include "core/textrules.h"
 
 namespace datadirs {
 namespace {

@@ -1,6 +1,6 @@
 #include "gatewayaddress.h"
 
-#include "app/textrules.h"
+#include "core/textrules.h"
 
 bool ParseGatewayAddress(const std::string& text, std::string* host, unsigned* port) {
   host->clear();

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/textrules.h"
+#include "core/textrules.h"
 #include "gateway/zarqacct.h"
 
 namespace gatewaysvc {

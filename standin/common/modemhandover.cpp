@@ -1,6 +1,6 @@
 #include "modemhandover.h"
 
-#include "app/textrules.h"
+#include "core/textrules.h"
 
 namespace handover {
 

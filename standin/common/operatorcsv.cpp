@@ -4,7 +4,7 @@
 #include <cstring>
 #include <unordered_set>
 
-#include "app/textrules.h"
+#include "core/textrules.h"
 
 std::vector<std::vector<std::string>> ParseCsv(const char* data, size_t size) {
   std::vector<std::vector<std::string>> rows;

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/textrules.h"
+#include "core/textrules.h"
 
 namespace {
 

@@ -11,9 +11,9 @@
 
 #include <string>
 
-#include "app/textrules.h"
+#include "core/textrules.h"
 #include "gatewaysvc.h"
-#include "modem/atreply.h"
+#include "core/atreply.h"
 #include "modemhandover.h"
 #include "modems.h"
 

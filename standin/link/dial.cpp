@@ -11,7 +11,7 @@
 #include <memory>
 #include <mutex>
 
-#include "app/textrules.h"
+#include "core/textrules.h"
 #include "gateway/zarqlink.h"
 #include "gatewayaddress.h"
 #include "initstrings.h"

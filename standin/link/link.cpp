@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/textrules.h"
+#include "core/textrules.h"
 #include "initstrings.h"
 #include "linkinternal.h"
 #include "modemhandover.h"

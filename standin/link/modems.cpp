@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/textrules.h"
+#include "core/textrules.h"
 
 namespace {
 

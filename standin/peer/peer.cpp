@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "app/textrules.h"
+#include "core/textrules.h"
 #include "datadirs.h"
 #include "gateway/records.h"
 #include "storefile.h"

@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/textrules.h"
+#include "core/textrules.h"
 #include "gateway/zarqacct.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <string>
 
-#include "app/textrules.h"
+#include "core/textrules.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string all(reinterpret_cast<const char*>(data), size);

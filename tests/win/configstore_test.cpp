@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "app/configstore.h"
+#include "app/uihelpers.h"
 #include "testenv.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "gateway/gatewaynames.h"
+#include "core/gatewaynames.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string text(reinterpret_cast<const char*>(data), size);

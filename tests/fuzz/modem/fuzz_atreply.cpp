@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "modem/atreply.h"
+#include "core/atreply.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string answer(reinterpret_cast<const char*>(data), size);

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <memory>
 
-#include "store/smsfile.h"
+#include "core/smsfile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::unique_ptr<char[]> text(new char[size + 1]);

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <memory>
 
-#include "store/smsfile.h"
+#include "core/smsfile.h"
 
 namespace {
 void Check(const char* text, size_t size) {

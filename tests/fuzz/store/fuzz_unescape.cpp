@@ -3,7 +3,8 @@
 #include <cstring>
 #include <memory>
 
-#include "store/smsfile.h"
+#include "core/smsfile.h"
+#include "core/textrules.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::unique_ptr<char[]> text(new char[size + 1]);

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "gateway/gatewaynames.h"
+#include "core/gatewaynames.h"
 
 TEST(ConnectionSectionName, PrefixesAndBrackets) {
   const struct {

@@ -1,5 +1,5 @@
 // Modem answers as modems give them, and the texts built from them.
-#include "modem/atreply.h"
+#include "core/atreply.h"
 
 #include <gtest/gtest.h>
 

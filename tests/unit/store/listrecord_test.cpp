@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "store/listrecord.h"
+#include "core/listrecord.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "gsm7.h"
-#include "store/msgtext.h"
-#include "store/smsfile.h"
+#include "core/msgtext.h"
+#include "core/smsfile.h"
 
 TEST(CodingScheme, GsmAndUcs2Tables) {
   struct {

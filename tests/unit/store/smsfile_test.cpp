@@ -4,7 +4,8 @@
 
 #include <string>
 
-#include "store/smsfile.h"
+#include "core/smsfile.h"
+#include "core/textrules.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include "modemhandover.h"
 #include "modemregistry.h"
 #include "modemsimdriver.h"
-#include "store/smsfile.h"
+#include "core/textrules.h"
 #include "testenv.h"
 #include "uiauto.h"
 

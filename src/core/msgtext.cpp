@@ -1,6 +1,6 @@
-#include "store/msgtext.h"
+#include "core/msgtext.h"
 
-#include "store/smsfile.h"
+#include "core/smsfile.h"
 
 bool IsHexDigit(char c) {
   return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');

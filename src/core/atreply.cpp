@@ -1,8 +1,8 @@
-#include "modem/atreply.h"
+#include "core/atreply.h"
 
 #include <cstring>
 
-#include "app/textrules.h"
+#include "core/textrules.h"
 
 namespace {
 

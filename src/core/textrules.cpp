@@ -1,4 +1,4 @@
-#include "app/textrules.h"
+#include "core/textrules.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -108,4 +108,30 @@ void CopyBounded(char* dst, size_t size, const char* src) {
 unsigned DecimalValue(const char* text) {
   // strtol saturates where atoi is undefined; the value is then shown with "%u".
   return static_cast<unsigned>(std::strtol(text, nullptr, 10));
+}
+
+std::string EscapeLineBreaks(const char* text) {
+  std::string out;
+  for (const char* p = text; *p; ++p) {
+    if (*p == '\r') out += "\\r";
+    else if (*p == '\n') out += "\\n";
+    else out += *p;
+  }
+  return out;
+}
+
+void UnescapeLineBreaks(char* text) {
+  static const char kPairs[2][2] = {{'r', '\r'}, {'n', '\n'}};
+  for (const auto& pair : kPairs) {
+    char* o = text;
+    for (const char* p = text; *p; ++p) {
+      if (p[0] == '\\' && p[1] == pair[0]) {
+        *o++ = pair[1];
+        ++p;
+      } else {
+        *o++ = *p;
+      }
+    }
+    *o = '\0';
+  }
 }

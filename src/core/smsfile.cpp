@@ -1,10 +1,10 @@
-#include "store/smsfile.h"
+#include "core/smsfile.h"
 
 #include <cstdio>
 #include <cstring>
 
-#include "app/textrules.h"
-#include "store/msgtext.h"
+#include "core/textrules.h"
+#include "core/msgtext.h"
 
 namespace {
 
@@ -193,21 +193,6 @@ void ParseSmsText(const char* text, SmsFileInfo* info) {
   if (FindSection(again, "[ErrorDetail]", nullptr)) ReadSection(again, true, info);
 }
 
-void UnescapeLineBreaks(char* text) {
-  static const char kPairs[2][2] = {{'r', '\r'}, {'n', '\n'}};
-  for (const auto& pair : kPairs) {
-    char* o = text;
-    for (const char* p = text; *p; ++p) {
-      if (p[0] == '\\' && p[1] == pair[0]) {
-        *o++ = pair[1];
-        ++p;
-      } else {
-        *o++ = *p;
-      }
-    }
-    *o = '\0';
-  }
-}
 
 SmsDateTime ParseCompactTime(const char* text) {
   SmsDateTime t = {2000, 1, 0, 1, 0, 0, 0, 0};

@@ -1,4 +1,4 @@
-#include "store/listrecord.h"
+#include "core/listrecord.h"
 
 #include <cstdio>
 #include <cstdlib>

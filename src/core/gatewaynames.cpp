@@ -1,10 +1,10 @@
-#include "gateway/gatewaynames.h"
+#include "core/gatewaynames.h"
 
 #include <cstdio>
 #include <cstring>
 #include <string>
 
-#include "app/textrules.h"
+#include "core/textrules.h"
 
 bool ConnectionSectionName(const char* name, char* out, size_t outSize) {
   if (!out || outSize == 0) return false;

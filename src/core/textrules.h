@@ -2,6 +2,7 @@
 // blanks and bounded buffers. Pure code: no <windows.h>.
 #pragma once
 #include <cstddef>
+#include <string>
 
 // Upper-case table for the 256 byte values of an 8-bit code page.
 struct UpperTable {
@@ -47,3 +48,10 @@ void CopyBounded(char* dst, size_t size, const char* src);
 // The C library's decimal reading (leading white, sign, digits up to the first
 // other character; no digits gives 0), as an unsigned value the way "%u" shows it.
 unsigned DecimalValue(const char* text);
+
+// An INI value ends at its line's end, so texts with line breaks are stored
+// with CR as backslash r and LF as backslash n, as the gateway's message files
+// keep them.
+std::string EscapeLineBreaks(const char* text);
+// Backslash r -> CR, then backslash n -> LF (lower case only), in place.
+void UnescapeLineBreaks(char* text);

@@ -56,9 +56,6 @@ constexpr size_t kSmsFileFixedBuffer = 8192;
 // what cannot be read stays empty.
 void ParseSmsText(const char* text, SmsFileInfo* info);
 
-// Backslash r -> CR, then backslash n -> LF (lower case only), in place.
-void UnescapeLineBreaks(char* text);
-
 // YYYYMMDDhhmmss when the first 14 characters are digits, else 2000-01-01 00:00:00.
 SmsDateTime ParseCompactTime(const char* text);
 
