@@ -8,6 +8,18 @@
 
 namespace {
 
+// Cancels one overlapped operation: CancelIoEx from Vista on; on XP, CancelIo,
+// which cancels what this thread issued (the channel's I/O is all on one thread).
+void CancelPending(HANDLE comm, OVERLAPPED* ov) {
+  using CancelIoExFunction = BOOL(WINAPI*)(HANDLE, LPOVERLAPPED);
+  static const auto cancelIoEx = reinterpret_cast<CancelIoExFunction>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "CancelIoEx")));
+  if (cancelIoEx)
+    cancelIoEx(comm, ov);
+  else
+    CancelIo(comm);
+}
+
 // One overlapped operation with its own manual-reset event, released only
 // after the operation is over: an operation still pending when its wait gives
 // up is cancelled and completed first, so the driver never writes into a
@@ -35,7 +47,7 @@ class PendingIo {
       GetOverlappedResult(comm, &ov_, &done, FALSE);
       return done;
     }
-    CancelIoEx(comm, &ov_);
+    CancelPending(comm, &ov_);
     GetOverlappedResult(comm, &ov_, &done, TRUE);
     return done;
   }

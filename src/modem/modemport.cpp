@@ -114,7 +114,7 @@ LONG CallCommHandle(HCALL call, HANDLE* comm) {
 // does not cut this wait short.
 void AwaitCall(HLINEAPP app, HANDLE event, LONG request, const HCALL* call) {
   if (!event) return;
-  const ULONGLONG end = GetTickCount64() + kMakeCallWaitMs;
+  const DWORD start = GetTickCount();
   bool replied = false;
   LONG replyResult = 0;
   std::vector<DWORD> connected;
@@ -130,9 +130,9 @@ void AwaitCall(HLINEAPP app, HANDLE event, LONG request, const HCALL* call) {
     }
     if (replied && (replyResult != 0 || std::find(connected.begin(), connected.end(), *call) != connected.end()))
       return;
-    ULONGLONG now = GetTickCount64();
-    if (now >= end) return;
-    WaitForSingleObject(event, static_cast<DWORD>(end - now));
+    DWORD elapsed = GetTickCount() - start;  // unsigned: right across the 49-day wrap
+    if (elapsed >= kMakeCallWaitMs) return;
+    WaitForSingleObject(event, kMakeCallWaitMs - elapsed);
   }
 }
 
