@@ -77,11 +77,14 @@ HttpExchange HttpSend(const char* method, const std::string& url, const std::str
     }
     ports = port ? std::vector<unsigned>{port} : std::vector<unsigned>{9201, 8080, 80};
   }
-  SOCKET s = Connect(host, ports, timeoutMs, &x.error);
+  // Each port of a silent host costs its own wait: keep connecting short.
+  SOCKET s = Connect(host, ports, timeoutMs < 10000 ? timeoutMs : 10000, &x.error);
   if (s == INVALID_SOCKET) {
     if (viaProxy) x.error = "WAP gateway: " + x.error;
     return x;
   }
+  DWORD limit = timeoutMs;
+  setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&limit), sizeof limit);
   std::string head = HttpRequestHead(method, target, viaProxy, contentType, body.size());
   if (!SendAll(s, head.data(), head.size()) ||
       (!body.empty() && !SendAll(s, reinterpret_cast<const char*>(body.data()), body.size()))) {

@@ -146,8 +146,9 @@ TEST(Mmsc, TestMessageGoesOutAndComesBackAsAReceivedMms) {
 
   ASSERT_TRUE(WaitFor([&] { return !PathExists(d / "VASPQ\\TEST03A7.MMS"); })) << "the message was not taken";
   EXPECT_FALSE(PathExists(d / "VASPQ\\TEST03A7.INI"));
+  // The received copy may already be logged after it: find the line by its direction.
   std::vector<std::string> log = LogLines(d);
-  ASSERT_EQ(log.size(), 1u);
+  ASSERT_FALSE(log.empty());
   std::vector<std::string> f = Fields(log[0]);
   ASSERT_GE(f.size(), 7u) << log[0];
   EXPECT_EQ(f[1], "OUT");
@@ -187,6 +188,11 @@ TEST(Mmsc, TestMessageGoesOutAndComesBackAsAReceivedMms) {
                                              base + "\\zarq.gif;image/gif"}));
   EXPECT_EQ(ReadFileText(d / ("MMS-IN\\" + base + "\\zarq.txt")), "ZarqSMS Test Message");
   EXPECT_TRUE(WaitFor([&] { return Today(d, "MMSIN-MODEM") == 1; }));
+  ASSERT_TRUE(WaitFor([&] { return LogLines(d).size() == 2; }));
+  f = Fields(LogLines(d)[1]);
+  EXPECT_EQ(f[1], "IN");
+  EXPECT_EQ(f[5], "OK");
+  EXPECT_EQ(f[6], header);
   EXPECT_TRUE(WaitFor([&] { return !operatorMmsc.EventsWith("\"notifyresp\"").empty(); }));
   EXPECT_TRUE(WaitFor([&] { return !PathExists(d / "MMSPUSH\\*.PUSH"); }));
 }
