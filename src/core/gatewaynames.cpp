@@ -55,3 +55,59 @@ bool NormaliseIpAddress(char* text, size_t size) {
   memcpy(text, normal, size_t(length) + 1);
   return true;
 }
+
+bool IsHostName(const char* text, size_t length) {
+  if (length == 0 || length > 253) return false;
+  size_t label = 0;
+  bool named = false;
+  for (size_t i = 0; i < length; ++i) {
+    char c = text[i];
+    if (c == '.') {
+      if (label == 0 || text[i - 1] == '-') return false;
+      label = 0;
+      continue;
+    }
+    bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+    if (!letter && !(c >= '0' && c <= '9') && c != '-') return false;
+    if (c == '-' && label == 0) return false;
+    if (++label > 63) return false;
+    named = named || letter || c == '-';
+  }
+  return label > 0 && text[length - 1] != '-' && named;
+}
+
+bool IsHttpGatewayTarget(const char* text) {
+  if (!text) return false;
+  if (text[0] == '/' && text[1] == '/') text += 2;
+  size_t hostLength = strcspn(text, ":/");
+  if (hostLength == 0 || hostLength > 253) return false;
+  char host[256];
+  memcpy(host, text, hostLength);
+  host[hostLength] = '\0';
+  if (!IsHostName(host, hostLength) && !NormaliseIpAddress(host, sizeof host)) return false;
+  const char* rest = text + hostLength;
+  if (*rest == ':') {
+    unsigned port = 0;
+    size_t digits = 0;
+    for (++rest; *rest >= '0' && *rest <= '9'; ++rest, ++digits) {
+      port = port * 10 + unsigned(*rest - '0');
+      if (port > 65535) return false;
+    }
+    if (digits == 0 || port == 0) return false;
+  }
+  if (*rest == '\0') return true;
+  if (*rest != '/') return false;
+  for (; *rest; ++rest)
+    if (static_cast<unsigned char>(*rest) <= 32) return false;  // a path has no blanks or controls
+  return true;
+}
+
+bool PrepareWapGateway(char* address, size_t size) {
+  if (!address || size == 0) return false;
+  TrimRight(address);
+  const char* start = SkipBlanks(static_cast<const char*>(address));
+  if (start != address) memmove(address, start, strlen(start) + 1);
+  if (StartsWithNoCase(address, "http://")) memmove(address + 5, address + 7, strlen(address + 7) + 1);
+  if (!StartsWithNoCase(address, "http:")) return NormaliseIpAddress(address, size);
+  return IsHttpGatewayTarget(address + 5);
+}

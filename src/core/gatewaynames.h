@@ -22,3 +22,21 @@ bool ConnectionSectionName(const char* name, char* out, size_t outSize = kSectio
 // trailing-character removal and false is returned. A normal form that would
 // not fit the buffer counts as a failure.
 bool NormaliseIpAddress(char* text, size_t size);
+
+// A host name as a URL carries it: labels of letters, digits and hyphens (1 to
+// 63 characters, no hyphen at either end) joined by single dots, at most 253
+// characters, with at least one letter or hyphen (all digits and dots is a
+// malformed address, not a name). [text, text + length).
+bool IsHostName(const char* text, size_t length);
+
+// What follows "http:" in a WAP gateway address: an optional "//", a host (a
+// dotted address as NormaliseIpAddress reads it, or a host name), an optional
+// ":" and port 1 to 65535, and optionally "/" and a path.
+bool IsHttpGatewayTarget(const char* text);
+
+// The Modem page's WAP gateway check, on the text as typed (buffer of `size`
+// bytes, changed in place): trailing characters up to code 32 and leading
+// blanks removed, "http://" shortened to "http:"; then either a dotted address
+// (rewritten in normal form by NormaliseIpAddress) or "http:" followed by
+// IsHttpGatewayTarget, which is left as it stands. False when it is neither.
+bool PrepareWapGateway(char* address, size_t size);

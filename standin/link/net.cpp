@@ -17,22 +17,33 @@ SOCKET ConnectAny(const std::string& host, const std::vector<unsigned>& ports, D
   hints.ai_socktype = SOCK_STREAM;
   addrinfo* found = nullptr;
   if (getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || !found) return INVALID_SOCKET;
-  sockaddr_in address;
-  memcpy(&address, found->ai_addr, sizeof address);
+  // A name may stand for several addresses: every one of them is tried.
+  std::vector<sockaddr_in> addresses;
+  for (addrinfo* a = found; a; a = a->ai_next) {
+    if (a->ai_family != AF_INET || a->ai_addrlen < sizeof(sockaddr_in)) continue;
+    sockaddr_in address;
+    memcpy(&address, a->ai_addr, sizeof address);
+    bool seen = false;
+    for (const sockaddr_in& known : addresses) seen = seen || known.sin_addr.s_addr == address.sin_addr.s_addr;
+    if (!seen && addresses.size() < FD_SETSIZE / 4) addresses.push_back(address);
+  }
   freeaddrinfo(found);
 
   std::vector<SOCKET> tries;
-  for (unsigned port : ports) {
-    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    if (s == INVALID_SOCKET) continue;
-    u_long nonBlocking = 1;
-    ioctlsocket(s, FIONBIO, &nonBlocking);
-    address.sin_port = htons(u_short(port));
-    if (connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 ||
-        WSAGetLastError() == WSAEWOULDBLOCK)
-      tries.push_back(s);
-    else
-      closesocket(s);
+  for (sockaddr_in address : addresses) {
+    for (unsigned port : ports) {
+      if (tries.size() >= FD_SETSIZE) break;
+      SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+      if (s == INVALID_SOCKET) continue;
+      u_long nonBlocking = 1;
+      ioctlsocket(s, FIONBIO, &nonBlocking);
+      address.sin_port = htons(u_short(port));
+      if (connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 ||
+          WSAGetLastError() == WSAEWOULDBLOCK)
+        tries.push_back(s);
+      else
+        closesocket(s);
+    }
   }
 
   SOCKET connected = INVALID_SOCKET;

@@ -10,5 +10,6 @@
 bool EnsureWinsock();
 
 // Connects to the first of `ports` on `host` that accepts within
-// `timeoutMs` (all are tried at once). INVALID_SOCKET when none did.
+// `timeoutMs`: a name is resolved and every address it gives is tried, on
+// every port, all at once. INVALID_SOCKET when none did.
 SOCKET ConnectAny(const std::string& host, const std::vector<unsigned>& ports, DWORD timeoutMs);

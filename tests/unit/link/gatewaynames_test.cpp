@@ -107,3 +107,43 @@ TEST(NormaliseIpAddress, NormalFormMustFitTheBuffer) {
   EXPECT_TRUE(NormaliseIpAddress(exact, sizeof exact));
   EXPECT_STREQ(exact, "1.2.3.4");
 }
+
+TEST(PrepareWapGateway, Table) {
+  const struct {
+    const char* typed;
+    bool valid;
+    const char* passed;  // what the connection test gets
+  } cases[] = {
+      {" 010.1.2.3 ", true, "10.1.2.3"},
+      {"http://10.1.2.3", true, "http:10.1.2.3"},
+      {"HTTP://10.1.2.3:8799/wap", true, "HTTP:10.1.2.3:8799/wap"},
+      {"http:10.1.2.3", true, "http:10.1.2.3"},
+      {"http://mmsproxy.rogers.com", true, "http:mmsproxy.rogers.com"},
+      {"http://mms-proxy.telenor.no:8080", true, "http:mms-proxy.telenor.no:8080"},
+      {"http:localhost:9201", true, "http:localhost:9201"},
+      {"mmsproxy.rogers.com", false, "mmsproxy.rogers.com"},  // a bare name is not an address
+      {"http://", false, "http:"},
+      {"http://host:0", false, "http:host:0"},
+      {"http://host:65536", false, "http:host:65536"},
+      {"http://host:80x", false, "http:host:80x"},
+      {"http://-host.com", false, "http:-host.com"},
+      {"http://host-.com", false, "http:host-.com"},
+      {"http://a..b", false, "http:a..b"},
+      {"http://9201", false, "http:9201"},  // digits alone: neither name nor address
+      {"http://ho st", false, "http:ho st"},
+      {"http://host/pa th", false, "http:host/pa th"},
+  };
+  for (size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
+    char text[250];
+    strcpy(text, cases[i].typed);
+    EXPECT_EQ(PrepareWapGateway(text, sizeof text), cases[i].valid) << "case " << i;
+    EXPECT_STREQ(text, cases[i].passed) << "case " << i;
+  }
+  std::string longest = "http://" + std::string(63, 'a') + "." + std::string(63, 'b') + "." + std::string(63, 'c') +
+                        "." + std::string(61, 'd');
+  char text[300];
+  strcpy(text, longest.c_str());
+  EXPECT_TRUE(PrepareWapGateway(text, sizeof text));  // 253 characters of name
+  strcpy(text, (longest + "e").c_str());
+  EXPECT_FALSE(PrepareWapGateway(text, sizeof text));
+}

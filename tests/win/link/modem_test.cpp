@@ -133,6 +133,11 @@ TEST(LinkDial, ModemCallUpGatewayAnswersThenHangUp) {
   EXPECT_TRUE(Contains(sim.Commands(), "ATH\r"));
   EXPECT_EQ(link.WSPRasHangUp("Modem: Link Dial Modem"), 0);  // nothing left to close
 
+  // A host name is resolved and its addresses knocked on at the given port.
+  std::string named = "http://localhost:" + std::to_string(gateway.Port());
+  EXPECT_EQ(link.WSPRasDial("Modem: Link Dial Modem", "internet", "", "", named.c_str()), 0);
+  EXPECT_EQ(link.WSPRasHangUp("Modem: Link Dial Modem"), 1);
+
   // The port is free again: the gateway gone, the call ends at once with 1.
   gateway.Close();
   sim.ClearLog();

@@ -1,0 +1,25 @@
+# Build step: the ISO 3166-1 country names by two-letter code, as the
+# operators' table writes them (the common name where there is one), from
+# Debian's iso-codes; the chooser finds the system's region with it.
+#   cmake -DJSON=iso_3166-1.json -DOUT=countrycodes.inc -P countrycodes.cmake
+set(entries "")
+if(EXISTS "${JSON}")
+  file(READ "${JSON}" text)
+  string(JSON count LENGTH "${text}" "3166-1")
+  math(EXPR last "${count} - 1")
+  foreach(i RANGE ${last})
+    string(JSON code GET "${text}" "3166-1" ${i} "alpha_2")
+    string(JSON name ERROR_VARIABLE missing GET "${text}" "3166-1" ${i} "common_name")
+    if(missing)
+      string(JSON name GET "${text}" "3166-1" ${i} "name")
+    endif()
+    string(REPLACE "\\" "\\\\" name "${name}")
+    string(REPLACE "\"" "\\\"" name "${name}")
+    string(APPEND entries "    {\"${code}\", u8\"${name}\"},\n")
+  endforeach()
+else()
+  message(WARNING "${JSON} not found: the operator chooser will not preselect the system's region")
+endif()
+file(WRITE "${OUT}.tmp" "// Generated from ${JSON}.\n${entries}")
+file(COPY_FILE "${OUT}.tmp" "${OUT}" ONLY_IF_DIFFERENT)
+file(REMOVE "${OUT}.tmp")
