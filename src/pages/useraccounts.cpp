@@ -9,7 +9,7 @@
 namespace {
 
 const char kRoutingSection[] = "Inbound SMS Routing";
-constexpr DWORD kRoutingSize = 32768;
+constexpr DWORD kRoutingSize = kRoutingLimit + 1;
 
 // "USERS\<name>" under the program-data directory; false when the name is not
 // a plain directory name or the path would not fit whole.

@@ -15,9 +15,14 @@
 // The Users page adds no user once the store holds this many.
 constexpr unsigned kUserLimit = 10;
 
-// The user's routing key ("" when there is none), at most 32767 characters.
+// The longest routing key kept: a value of 32767 characters or more does not
+// read back through every profile implementation.
+constexpr unsigned kRoutingLimit = 32766;
+
+// The user's routing key ("" when there is none).
 std::string ReadUserRouting(const char* name);
-// Writes the user's routing key; an empty text removes it. Line breaks would
+// Writes the user's routing key, cut at kRoutingLimit characters; an empty
+// text removes it. Line breaks would
 // end the value early and turn the rest into keys of their own: they are
 // written as blanks.
 void WriteUserRouting(const char* name, const char* addresses);

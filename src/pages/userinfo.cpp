@@ -16,7 +16,6 @@
 
 namespace {
 
-constexpr int kAddressesLimit = 32767;
 
 const char kUnusableName[] =
     "A user name cannot hold any of the characters \\ / : * ? \" < > | = ; [ ]\r\n"
@@ -68,7 +67,7 @@ BOOL OnInitDialog(HWND dialog, LPARAM initParam) {
   CheckDlgButton(dialog, IDC_USERINFO_MM7, HasMm7Account(user.name) ? BST_CHECKED : BST_UNCHECKED);
   ApplyWebLoginRule(dialog);
 
-  SendDlgItemMessageA(dialog, IDC_USERINFO_ADDRESSES, EM_LIMITTEXT, kAddressesLimit, 0);
+  SendDlgItemMessageA(dialog, IDC_USERINFO_ADDRESSES, EM_LIMITTEXT, kRoutingLimit, 0);
   // Addresses are shown only for an SMPP user that has some.
   std::string addresses = user.smppLogin ? ReadUserRouting(user.name) : std::string();
   if (!addresses.empty()) {
@@ -119,7 +118,7 @@ void OnOk(HWND dialog) {
   user.admin = Checked(dialog, IDC_USERINFO_ADMIN);
   user.acceptReceived = Checked(dialog, IDC_USERINFO_ACCEPT);
   BuildUserRecord(user, state->result.record);
-  SaveUserExtras(user, ItemText(dialog, IDC_USERINFO_ADDRESSES, kAddressesLimit + 1).c_str(),
+  SaveUserExtras(user, ItemText(dialog, IDC_USERINFO_ADDRESSES, kRoutingLimit + 1).c_str(),
                  Checked(dialog, IDC_USERINFO_MM7));
   state->result.confirmed = true;
   EndDialog(dialog, 1);
