@@ -129,16 +129,24 @@ void OnGetDisplayInfo(HWND page, NMLVDISPINFOA* info) {
 }
 
 // Type-ahead: the first user whose name begins with the typed text.
-LRESULT OnFindItem(HWND page, const NMLVFINDITEMA* find) {
-  if (!(find->lvfi.flags & (LVFI_STRING | LVFI_PARTIAL)) || (find->lvfi.flags & LVFI_PARAM) || !find->lvfi.psz)
-    return -1;
+LRESULT FindItem(HWND page, UINT flags, const char* text) {
+  if (!(flags & (LVFI_STRING | LVFI_PARTIAL)) || (flags & LVFI_PARAM) || !text) return -1;
   UsersPageState* state = StateOf<UsersPageState>(page);
   unsigned char found[UserRecord::kSize];
-  int index = SMSFindFirstUserRecord(state->store, find->lvfi.psz, found);
+  int index = SMSFindFirstUserRecord(state->store, text, found);
   if (index < 0) return -1;
   std::memcpy(state->cached, found, sizeof found);
   state->cachedIndex = index;
   return index;
+}
+
+// Some list implementations ask in Unicode even of an ANSI page.
+LRESULT FindItemW(HWND page, const NMLVFINDITEMW* find) {
+  char text[UserRecord::kNameSize + 1];
+  // A text longer than any user name does not convert into the buffer: no match.
+  if (!find->lvfi.psz || !WideCharToMultiByte(CP_ACP, 0, find->lvfi.psz, -1, text, sizeof text, nullptr, nullptr))
+    return -1;
+  return FindItem(page, find->lvfi.flags, text);
 }
 
 // The dialog manager would take Enter for the sheet's default button: the
@@ -222,8 +230,12 @@ INT_PTR OnListNotify(HWND page, NMHDR* header) {
     case LVN_GETDISPINFOA:
       OnGetDisplayInfo(page, reinterpret_cast<NMLVDISPINFOA*>(header));
       return TRUE;
-    case LVN_ODFINDITEMA:
-      return SetPageResult(page, OnFindItem(page, reinterpret_cast<NMLVFINDITEMA*>(header)));
+    case LVN_ODFINDITEMA: {
+      const auto* find = reinterpret_cast<NMLVFINDITEMA*>(header);
+      return SetPageResult(page, FindItem(page, find->lvfi.flags, find->lvfi.psz));
+    }
+    case LVN_ODFINDITEMW:
+      return SetPageResult(page, FindItemW(page, reinterpret_cast<NMLVFINDITEMW*>(header)));
     case NM_DBLCLK:
       OnEdit(page);
       return TRUE;

@@ -4,6 +4,7 @@
 // hidden without SMPP, the delete of several users, and the login switch.
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "app/configstore.h"
 #include "apptest.h"
@@ -104,6 +105,8 @@ TEST_F(UsersPageTest, AddEditDeleteAndTheLoginSwitch) {
   EXPECT_EQ(ui::ListItemText(list, 0, 1), "Alice A");
   EXPECT_EQ(ui::ListItemText(list, 8, 0), "u9");
   EXPECT_FALSE(ui::IsItemChecked(page, IDC_SMSUSERS_WEBAUTH));
+  PostMessageA(list, WM_CHAR, 'C', 1);  // type-ahead through the store's own search
+  EXPECT_TRUE(ui::WaitUntil([&] { return ui::SelectedListItems(list) == std::vector<int>{2}; }, 5000));
 
   // Insert adds: a fresh user, with the name checks.
   Key(list, VK_INSERT);
