@@ -93,18 +93,6 @@ TEST_F(Users, RenameOntoAnExistingDirectoryKeepsBoth) {
   EXPECT_TRUE(PathExists(Dir("erin") + "\\inbox.txt"));  // the move failed and is ignored
 }
 
-TEST_F(Users, EditingAtTheLimitKeepsTheCount) {
-  char name[8];
-  for (unsigned i = 0; i < kUserLimit; ++i) {
-    snprintf(name, sizeof name, "u%u", i);
-    ASSERT_TRUE(SMSAddUser(store_, Rec(name).b));
-  }
-  ASSERT_TRUE(StoreEditedUser(store_, Rec("u3").b, Rec("renamed").b));
-  EXPECT_EQ(SMSGetRecordCount(store_), kUserLimit);
-  EXPECT_TRUE(Stored("renamed"));
-  EXPECT_FALSE(Stored("u3"));
-}
-
 TEST_F(Users, RefusedRecordLosesNobody) {
   MakeUser("gina");
   SMSUSERFILE reader;
