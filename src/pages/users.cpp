@@ -32,9 +32,12 @@ HWND List(HWND page) { return GetDlgItem(page, IDC_SMSUSERS_LIST); }
 
 void EmptyCache(UsersPageState* state) { state->cachedIndex = -1; }
 
+// A store that could not be opened holds nothing, and nothing is asked of it.
+unsigned RecordCount(const UsersPageState* state) { return state->store ? SMSGetRecordCount(state->store) : 0; }
+
 // The record at `index`, from the cache or the store; null when there is none.
 const unsigned char* FetchRecord(UsersPageState* state, long index) {
-  if (index < 0) return nullptr;
+  if (index < 0 || !state->store) return nullptr;
   if (state->cachedIndex == index) return state->cached;
   EmptyCache(state);
   if (!SMSGetUserRecord(state->store, static_cast<unsigned>(index), state->cached)) return nullptr;
@@ -63,7 +66,7 @@ void Refresh(HWND page) {
   UsersPageState* state = StateOf<UsersPageState>(page);
   HWND list = List(page);
   EmptyCache(state);
-  unsigned count = SMSGetRecordCount(state->store);
+  unsigned count = RecordCount(state);
   if (state->virtualLists) {
     SendMessageA(list, LVM_SETITEMCOUNT, count, LVSICF_NOSCROLL);
   } else {
@@ -79,7 +82,8 @@ void Refresh(HWND page) {
 
 void OnAdd(HWND page) {
   UsersPageState* state = StateOf<UsersPageState>(page);
-  if (SMSGetRecordCount(state->store) >= kUserLimit) {
+  if (!state->store) return;
+  if (RecordCount(state) >= kUserLimit) {
     ShowMessage(page, "User Limit Exceeded", MB_OK | MB_ICONERROR);
     return;
   }
@@ -106,7 +110,7 @@ void OnDelete(HWND page) {
   UsersPageState* state = StateOf<UsersPageState>(page);
   HWND list = List(page);
   unsigned selected = static_cast<unsigned>(SendMessageA(list, LVM_GETSELECTEDCOUNT, 0, 0));
-  if (!selected) return;
+  if (!selected || !state->store) return;
   int answer = selected == 1 ? ShowMessage(page, "Delete User?", MB_YESNO | MB_ICONQUESTION)
                              : ShowMessageF(page, MB_YESNO | MB_ICONQUESTION, "Delete %u users?", selected);
   if (answer != IDYES) return;
@@ -130,8 +134,8 @@ void OnGetDisplayInfo(HWND page, NMLVDISPINFOA* info) {
 
 // Type-ahead: the first user whose name begins with the typed text.
 LRESULT FindItem(HWND page, UINT flags, const char* text) {
-  if (!(flags & (LVFI_STRING | LVFI_PARTIAL)) || (flags & LVFI_PARAM) || !text) return -1;
   UsersPageState* state = StateOf<UsersPageState>(page);
+  if (!(flags & (LVFI_STRING | LVFI_PARTIAL)) || (flags & LVFI_PARAM) || !text || !state->store) return -1;
   unsigned char found[UserRecord::kSize];
   int index = SMSFindFirstUserRecord(state->store, text, found);
   if (index < 0) return -1;
@@ -193,7 +197,7 @@ BOOL OnInitDialog(HWND page, LPARAM initParam) {
   SetWindowPos(list, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
   if (state->virtualLists) SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
   AddColumns(list);
-  unsigned count = SMSGetRecordCount(state->store);
+  unsigned count = RecordCount(state);
   if (state->virtualLists)
     SendMessageA(list, LVM_SETITEMCOUNT, count, 0);
   else
