@@ -3,6 +3,8 @@
 #include <windows.h>
 
 #include "app/pagestate.h"
+#include "gateway/records.h"
+#include "gateway/zarqacct.h"
 
 extern const PageDefinition kServerPage;
 extern const PageDefinition kDebugLogPage;
@@ -18,3 +20,16 @@ INT_PTR RunAddModemDialog(HWND owner, char* result);
 // DIALOG_SMSQ), modal, with `owner` as parent.
 enum class MessageListKind { OutboundSms, OutboundMms, ReceivedSms, ReceivedMms };
 void ShowMessageList(HWND owner, MessageListKind kind);
+
+// The Users page of the configuration sheet.
+extern const PageDefinition kUsersPage;
+
+// The modal "Edit User" dialog of the Users page, for adding (a zero-filled
+// `record`) and editing (the record as stored). On OK the user's routing key
+// and MM7/EAIF login are saved at once and `record` holds the user built
+// afresh, for the caller to store; on Cancel nothing changes.
+struct UserDialogResult {
+  bool confirmed = false;
+  unsigned char record[UserRecord::kSize];
+};
+UserDialogResult RunUserDialog(HWND owner, SMSUSERFILE store, const unsigned char* record);

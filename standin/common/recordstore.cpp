@@ -27,17 +27,23 @@ uint64_t RecordStore::GenerationOf(const uint8_t* data, size_t size) {
   return uint64_t(Get32(data + 16)) | uint64_t(Get32(data + 20)) << 32;
 }
 
-void RecordStore::Load(const uint8_t* data, size_t size) {
+bool RecordStore::Load(const uint8_t* data, size_t size) {
   records_.clear();
-  if (size < kHeaderSize || std::memcmp(data, kMagic, 4) != 0) return;
-  if (Get32(data + 4) != kVersion || Get32(data + 8) != recordSize_) return;
+  if (size == 0) return true;
+  if (size < kHeaderSize || std::memcmp(data, kMagic, 4) != 0) return false;
+  if (Get32(data + 4) != kVersion || Get32(data + 8) != recordSize_) return false;
   size_t count = Get32(data + 12);
   size_t fit = (size - kHeaderSize) / recordSize_;
+  bool whole = count == fit && (size - kHeaderSize) % recordSize_ == 0;
   if (count > fit) count = fit;  // a truncated file keeps its whole records
   for (size_t i = 0; i < count; ++i) {
     const uint8_t* r = data + kHeaderSize + i * recordSize_;
-    if (ValidKey(r) && Find(reinterpret_cast<const char*>(r)) < 0) Put(r);
+    if (ValidKey(r) && Find(reinterpret_cast<const char*>(r)) < 0)
+      Put(r);
+    else
+      whole = false;
   }
+  return whole;
 }
 
 std::vector<uint8_t> RecordStore::Serialize(uint64_t generation) const {

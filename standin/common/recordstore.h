@@ -13,7 +13,10 @@ class RecordStore {
 
   // Replaces the content with what `data` holds. A damaged or foreign image
   // gives the records that could be read whole (possibly none); never fails.
-  void Load(const uint8_t* data, size_t size);
+  // False when the image held anything that was not read back whole: a
+  // header that is not ours, a cut record, bytes past the records, a record
+  // without a usable name or repeating one.
+  bool Load(const uint8_t* data, size_t size);
   // The file image of the current content, stamped with `generation`.
   std::vector<uint8_t> Serialize(uint64_t generation) const;
   // Generation stamped in an image, or 0 when the header is not ours.

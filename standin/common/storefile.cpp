@@ -39,10 +39,13 @@ const RecordStore& StoreFile::Current() {
 void StoreFile::Reload(bool force) {
   HANDLE h = OpenForRead(path_);
   if (h == INVALID_HANDLE_VALUE) {
+    DWORD error = GetLastError();
     store_.Load(nullptr, 0);
     generation_ = 0;
     stamp_ = 0;
     loaded_ = true;
+    damaged_ = false;
+    unreadable_ = error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
     return;
   }
   // Unchanged when the generation, size and write time all match what was loaded:
@@ -62,11 +65,14 @@ void StoreFile::Reload(bool force) {
   if (!same) {
     std::vector<uint8_t> data;
     SetFilePointer(h, 0, nullptr, FILE_BEGIN);
-    if (ReadAll(h, kMaxStoreBytes, data)) {
-      store_.Load(data.data(), data.size());
+    LARGE_INTEGER size;
+    if (ReadAll(h, kMaxStoreBytes, data) && GetFileSizeEx(h, &size)) {
+      damaged_ = !store_.Load(data.data(), data.size()) || uint64_t(size.QuadPart) != data.size();
+      unreadable_ = false;
       generation_ = RecordStore::GenerationOf(data.data(), data.size());
     } else {
       store_.Load(nullptr, 0);
+      unreadable_ = true;
       generation_ = 0;
     }
     loaded_ = true;
@@ -74,7 +80,19 @@ void StoreFile::Reload(bool force) {
   CloseHandle(h);
 }
 
+bool StoreFile::KeepDamagedFile() {
+  for (int n = 1; n < 100; ++n) {
+    std::string copy = path_ + ".damaged";
+    if (n > 1) copy += "." + std::to_string(n);
+    if (CopyFileA(path_.c_str(), copy.c_str(), TRUE)) return true;
+    if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) return false;
+  }
+  return false;
+}
+
 bool StoreFile::Save() {
+  if (unreadable_) return false;  // replacing it would lose what it holds
+  if (damaged_ && !KeepDamagedFile()) return false;
   // A fresh generation that no earlier image of this file carried.
   LARGE_INTEGER now;
   QueryPerformanceCounter(&now);
@@ -95,5 +113,6 @@ bool StoreFile::Save() {
     return false;
   }
   generation_ = gen;
+  damaged_ = false;
   return true;
 }

@@ -1,7 +1,10 @@
 // A RecordStore kept in a file. Every read first checks the file's generation
 // and reloads when another handle or process changed it; every change is made
 // under a machine-wide mutex on the newest content, written beside the file
-// and then moved over it, so a reader never sees a half-written store.
+// and then moved over it, so a reader never sees a half-written store. A file
+// that was not read back whole (cut, damaged, of another format) is kept
+// beside the store as "<file>.damaged" (".damaged.2" ...) before the first
+// change replaces it; a file that exists but cannot be read is never replaced.
 #pragma once
 #include <windows.h>
 
@@ -39,6 +42,7 @@ class StoreFile {
     HANDLE m_;
   };
   void Reload(bool force);
+  bool KeepDamagedFile();
   bool Save();
 
   std::string path_;
@@ -47,4 +51,7 @@ class StoreFile {
   uint64_t generation_ = 0;
   uint64_t stamp_ = 0;  // write time and size of the file last read
   bool loaded_ = false;
+  bool damaged_ = false;     // the file holds more than the records read from it
+  bool unreadable_ = false;  // the file exists but could not be read
+
 };

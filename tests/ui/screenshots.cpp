@@ -9,6 +9,8 @@
 #include <string>
 
 #include "app/configstore.h"
+#include "core/userrecord.h"
+#include "gateway/zarqacct.h"
 #include "testenv.h"
 #include "uiauto.h"
 
@@ -20,6 +22,23 @@ const char* const kSheetShots[] = {"sheet-1-status", "sheet-2-modem",        "sh
                                    "sheet-5-2-way",  "sheet-6-test-message", "sheet-7-debug-logs"};
 
 int g_failures = 0;
+
+// A few accounts for the Users page.
+void AddUsers() {
+  const char* const users[][2] = {{"admin", "Gateway Administrator"}, {"alerts", "Monitoring Alerts"},
+                                  {"smppclient", "Billing System (SMPP)"}};
+  SMSUSERFILE store;
+  if (!SMSOpenUserFile(&store, SMS_USERFILE_READWRITE)) return;
+  for (const auto& user : users) {
+    UserFields f;
+    CopyBounded(f.name, sizeof f.name, user[0]);
+    CopyBounded(f.fullName, sizeof f.fullName, user[1]);
+    unsigned char record[UserRecord::kSize];
+    BuildUserRecord(f, record);
+    SMSAddUser(store, record);
+  }
+  SMSCloseUserFile(store);
+}
 
 void Shoot(HWND window, const std::string& dir, const char* name) {
   std::string path = dir + name + ".bmp";
@@ -41,6 +60,29 @@ bool ShootSheet(ui::Program& program, const char* const (&names)[N], const std::
     Sleep(400);
     Shoot(sheet, dir, names[i]);
   }
+  ui::PressButton(sheet, PSBTN_CANCEL);
+  return true;
+}
+
+// The Users page's "Edit User" dialog, opened on the first user.
+bool ShootUserDialog(ui::Program& program, const std::string& dir) {
+  HWND sheet = ui::FindSheet(program.Id(), 30000);
+  if (!sheet) return false;
+  HWND page = ui::SelectPage(sheet, 3);
+  ui::ClickItem(page, 102);  // Edit
+  HWND dialog = nullptr;
+  ui::WaitUntil(
+      [&] {
+        for (HWND w : ui::TopWindows(program.Id()))
+          if (ui::WindowText(w) == "Edit User") dialog = w;
+        return dialog != nullptr;
+      },
+      10000);
+  if (!dialog) return false;
+  Sleep(400);
+  Shoot(dialog, dir, "dialog-edit-user");
+  ui::ClickItem(dialog, IDCANCEL);
+  ui::WaitGone(dialog, 10000);
   ui::PressButton(sheet, PSBTN_CANCEL);
   return true;
 }
@@ -74,6 +116,7 @@ int main(int argc, char** argv) {
   WriteSetting(g_SmsgwIni, "SMSGW", "WebPort", "8800");
   WriteSetting(g_SmsgwIni, "SMSGW", "SMPPPort", "2775");
   WriteFileText(data / "SMSDEBUG.LOG", "");
+  AddUsers();
 
   {
     ui::Program wizard;
@@ -84,6 +127,11 @@ int main(int argc, char** argv) {
     ui::Program sheet;
     if (!sheet.StartConfig() || !ShootSheet(sheet, kSheetShots, dir)) ++g_failures;
     CloseDown(sheet);
+  }
+  {
+    ui::Program users;
+    if (!users.StartConfig() || !ShootUserDialog(users, dir)) ++g_failures;
+    CloseDown(users);
   }
   return g_failures ? 1 : 0;
 }

@@ -101,3 +101,23 @@ TEST(RecordStore, DamagedImagesGiveWhatCanBeRead) {
   t.Load(huge.data(), huge.size());
   EXPECT_EQ(t.Count(), 3u);
 }
+
+TEST(RecordStore, LoadTellsWhetherTheImageWasReadWhole) {
+  RecordStore s(kSize, kKey);
+  for (const char* n : {"a", "b"}) s.Put(Rec(n).data());
+  auto image = s.Serialize(3);
+  RecordStore t(kSize, kKey);
+  EXPECT_TRUE(t.Load(image.data(), image.size()));
+  EXPECT_TRUE(t.Load(nullptr, 0));  // an empty file holds nothing to lose
+  auto longer = image;
+  longer.push_back(0);
+  const struct {
+    const uint8_t* data;
+    size_t size;
+  } damaged[] = {{image.data(), image.size() - 1}, {image.data(), 5}, {longer.data(), longer.size()}};
+  for (size_t i = 0; i < 3; ++i) EXPECT_FALSE(t.Load(damaged[i].data, damaged[i].size)) << "case " << i;
+  auto unnamed = image;
+  unnamed[RecordStore::kHeaderSize] = 0;
+  EXPECT_FALSE(t.Load(unnamed.data(), unnamed.size()));
+  EXPECT_EQ(t.Count(), 1u);
+}

@@ -198,3 +198,33 @@ TEST(PeerAccounts, AddFindReplaceDelete) {
   EXPECT_FALSE(VASPFindUserRecord("zarqlocal", got));  // route accounts are not MM7 logins
   EXPECT_TRUE(PathExists(dir / "VASPOUT.DAT"));
 }
+
+TEST_F(Accounts, DamagedStoreIsKeptAsideBeforeItIsRewritten) {
+  for (const char* n : {"a", "b", "c"}) SMSAddUser(file_, User(n).b);
+  std::string image = ReadFileText(StorePath());
+  std::string cut = image.substr(0, image.size() - 100);
+  WriteFileText(StorePath(), cut);
+  EXPECT_EQ(SMSGetRecordCount(file_), 2u);
+  EXPECT_FALSE(PathExists(StorePath() + ".damaged"));  // reading changes nothing
+  ASSERT_TRUE(SMSAddUser(file_, User("d").b));
+  EXPECT_EQ(ReadFileText(StorePath() + ".damaged"), cut);
+  EXPECT_EQ(ReadFileText(StorePath()).size(), 24u + 3 * UserRecord::kSize);  // whole again: a, b, d
+  ASSERT_TRUE(SMSAddUser(file_, User("e").b));  // a sound store is not kept again
+  EXPECT_FALSE(PathExists(StorePath() + ".damaged.2"));
+
+  std::string garbage(3000, '\x5A');
+  WriteFileText(StorePath(), garbage);
+  EXPECT_EQ(SMSGetRecordCount(file_), 0u);
+  ASSERT_TRUE(SMSAddUser(file_, User("f").b));
+  EXPECT_EQ(ReadFileText(StorePath() + ".damaged.2"), garbage);
+  EXPECT_EQ(ReadFileText(StorePath() + ".damaged"), cut);
+  EXPECT_EQ(SMSGetRecordCount(file_), 1u);
+}
+
+TEST_F(Accounts, StoreThatCannotBeReadIsNeverReplaced) {
+  CreateDirectoryA(StorePath().c_str(), nullptr);  // in the way of the file
+  WriteFileText(StorePath() + "\\inside", "x");
+  EXPECT_EQ(SMSGetRecordCount(file_), 0u);
+  EXPECT_FALSE(SMSAddUser(file_, User("a").b));
+  EXPECT_EQ(ReadFileText(StorePath() + "\\inside"), "x");
+}

@@ -1,0 +1,8 @@
+// Controls of DIALOG_SMSUSERS, the Users page.
+#pragma once
+
+#define IDC_SMSUSERS_LIST 101
+#define IDC_SMSUSERS_EDIT 102
+#define IDC_SMSUSERS_ADD 103
+#define IDC_SMSUSERS_DELETE 104
+#define IDC_SMSUSERS_WEBAUTH 105
