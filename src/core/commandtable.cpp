@@ -61,7 +61,7 @@ CommandProblem CheckCommand(const char* command, bool returnsResponse, bool (*pr
   if (text[0] == '"' && !std::strchr(text + 1, '"')) ++text;
   std::string name;
   if (text[0] == '"')
-    name.assign(text + 1, std::strchr(text + 1, '"'));
+    name.assign(text + 1, static_cast<size_t>(std::strchr(text + 1, '"') - (text + 1)));
   else
     name.assign(text, std::strcspn(text, " "));
   CopyBounded(program, programSize, name.c_str());

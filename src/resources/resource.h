@@ -11,3 +11,6 @@
 #include "modem.h"
 #include "server.h"
 #include "debuglog.h"
+#include "recv.h"
+#include "twowaycommand.h"
+#include "mm7.h"
