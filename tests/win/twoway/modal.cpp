@@ -22,15 +22,18 @@ BOOL CALLBACK CollectThreadWindow(HWND window, LPARAM list) {
   if (IsWindowVisible(window)) reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
   return TRUE;
 }
+std::vector<HWND> ThreadWindows(DWORD id) {
+  std::vector<HWND> windows;
+  EnumThreadWindows(id, CollectThreadWindow, reinterpret_cast<LPARAM>(&windows));
+  return windows;
+}
 }  // namespace
 
 ModalThread::~ModalThread() {
   if (!thread_) return;
   // A failed test may leave a box or dialog open: cancel, answer, close.
   while (WaitForSingleObject(thread_, 100) == WAIT_TIMEOUT) {
-    std::vector<HWND> windows;
-    EnumThreadWindows(id_, CollectThreadWindow, reinterpret_cast<LPARAM>(&windows));
-    for (HWND w : windows) {
+    for (HWND w : ThreadWindows(id_)) {
       PostMessageA(w, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
       PostMessageA(w, WM_COMMAND, IDYES, 0);
       PostMessageA(w, WM_COMMAND, IDCANCEL, 0);
@@ -43,9 +46,7 @@ HWND ModalThread::Window(const std::string& title, DWORD timeoutMs) const {
   HWND found = nullptr;
   ui::WaitUntil(
       [&] {
-        std::vector<HWND> windows;
-        EnumThreadWindows(id_, CollectThreadWindow, reinterpret_cast<LPARAM>(&windows));
-        for (HWND w : windows)
+        for (HWND w : ThreadWindows(id_))
           if (ui::WindowText(w) == title) return (found = w) != nullptr;
         return false;
       },

@@ -12,20 +12,18 @@
 class ModalThread {
  public:
   explicit ModalThread(std::function<INT_PTR()> body);
-  // Closes whatever the thread still shows (a failed test) and joins it.
-  ~ModalThread();
+  ~ModalThread();  // closes what a failed test left open, then joins
   ModalThread(const ModalThread&) = delete;
   ModalThread& operator=(const ModalThread&) = delete;
 
   // The thread's visible top-level window titled `title`, or null.
   HWND Window(const std::string& title, DWORD timeoutMs = 10000) const;
-  // Waits until the thread has handled everything sent or posted before.
+  // Returns once the thread has handled what was sent before (or sits in a modal loop).
   void Sync(HWND window) const;
-  // The next message box of the thread, answered with `button`.
+  // The thread's next message box, answered with `button`.
   ui::MessageBoxInfo Answer(int button, DWORD timeoutMs = 10000) const;
-  // The control that has the thread's keyboard focus.
   HWND Focus() const;
-  // Waits for the body to return; its result, or -2 when it did not end in time.
+  // The body's result, or -2 when it did not end in time.
   INT_PTR Wait(DWORD timeoutMs = 10000);
 
  private:
