@@ -6,6 +6,7 @@
 #include <winsock2.h>
 #include <windows.h>
 
+#include <cstring>
 #include <string>
 
 #include "app/configstore.h"
@@ -15,7 +16,7 @@
 #include "core/gatewaynames.h"
 #include "core/mm7settings.h"
 #include "gateway/linkbinding.h"
-#include "pages/mm7.h"
+#include "pages/mm7receiver.h"
 #include "resource.h"
 
 namespace {

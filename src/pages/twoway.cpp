@@ -5,7 +5,7 @@
 // read these settings; the page only edits them.
 #include <windows.h>
 
-#include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "app/appstate.h"
@@ -16,7 +16,7 @@
 #include "core/gatewaynames.h"
 #include "gateway/records.h"
 #include "gateway/zarqacct.h"
-#include "pages/mm7.h"
+#include "pages/mm7receiver.h"
 #include "pages/pages.h"
 #include "pages/twoway.h"
 #include "resource.h"

@@ -12,7 +12,7 @@
 #include "loopback.h"
 #include "modal.h"
 #include "modemsimdriver.h"  // RunLinuxCommand, WindowsPathOf
-#include "pages/mm7.h"
+#include "pages/mm7receiver.h"
 #include "resource.h"
 #include "testenv.h"
 
