@@ -32,7 +32,7 @@ bool ProgramExists(const char* path) { return IsPlainFile(path); }
 
 void RefuseCommand(HWND dialog, const char* text) {
   ShowMessage(dialog, text, MB_OK | MB_ICONERROR);
-  SendMessageA(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(dialog, IDC_COMMAND_TEXT)), TRUE);
+  FocusDialogControl(dialog, IDC_COMMAND_TEXT);
 }
 
 BOOL OnInitDialog(HWND dialog, LPARAM initParam) {
@@ -94,6 +94,12 @@ INT_PTR CALLBACK CommandDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
 }
 
 }  // namespace
+
+void FocusDialogControl(HWND dialog, int id) {
+  HWND root = GetAncestor(dialog, GA_ROOT);
+  SetActiveWindow(root);
+  SendMessageA(root, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(dialog, id)), TRUE);
+}
 
 INT_PTR EditCommandEntry(HWND owner, char* entry) {
   CommandDialogState state = {entry};

@@ -17,6 +17,7 @@
 #include "core/mm7settings.h"
 #include "gateway/linkbinding.h"
 #include "pages/mm7receiver.h"
+#include "pages/twoway.h"
 #include "resource.h"
 
 namespace {
@@ -116,7 +117,7 @@ BOOL OnInitDialog(HWND dialog, LPARAM initParam) {
 // focused, the dialog left open.
 void Refuse(HWND dialog, const char* text) {
   ShowMessage(dialog, text, MB_OK | MB_ICONERROR);
-  SendMessageA(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(dialog, IDC_MM7_SERVER)), TRUE);
+  FocusDialogControl(dialog, IDC_MM7_SERVER);
 }
 
 // With TLS: completes a handshake through ZARQTLS.DLL when it is there and
@@ -200,7 +201,7 @@ void OnOk(HWND dialog) {
   if (ConnectTest(s, host, target.port) != 0) {
     EndBusyCursor(cursor);
     ShowMessageF(dialog, MB_OK | MB_ICONERROR, "Unable to connect to server %s:%u", host, target.port);
-    SendMessageA(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(dialog, IDC_MM7_SERVER)), TRUE);
+    FocusDialogControl(dialog, IDC_MM7_SERVER);
     closesocket(s);
     return;
   }

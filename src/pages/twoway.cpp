@@ -333,7 +333,7 @@ bool MayLeave(HWND page) {
   if (!Checked(page, IDC_RECV_PROCESS_SMS)) return true;
   if (Checked(page, IDC_RECV_ROUTE_LOCAL) && Send(page, IDC_RECV_LOCAL_USER, CB_GETCURSEL) <= 0) {
     ShowMessage(page, "Please select a local user account to receive messages", MB_OK | MB_ICONERROR);
-    SetFocus(GetDlgItem(page, IDC_RECV_LOCAL_USER));
+    FocusDialogControl(page, IDC_RECV_LOCAL_USER);
     return false;
   }
   if (Checked(page, IDC_RECV_PROCESS_MMS) && Checked(page, IDC_RECV_MMS_ROUTE)) {
@@ -344,7 +344,7 @@ bool MayLeave(HWND page) {
     ReadSetting(file, "VASP", "Server", "", server, sizeof server);
     if (!server[0]) {
       ShowMessage(page, "MM7 Settings must be configured", MB_OK | MB_ICONERROR);
-      SetFocus(GetDlgItem(page, IDC_RECV_CONFIGURE));
+      FocusDialogControl(page, IDC_RECV_CONFIGURE);
       return false;
     }
   }

@@ -12,6 +12,11 @@ constexpr size_t kPhpCgiTextSize = 500;
 // empty for a new entry): 1 when OK stored a new entry there, 0 on Cancel.
 INT_PTR EditCommandEntry(HWND owner, char* entry);
 
+// Gives the keyboard focus to control `id` of `dialog` (a dialog or a sheet
+// page) after a message box: the window is made active first, so that a late
+// reactivation cannot hand the focus back to the control it had before.
+void FocusDialogControl(HWND dialog, int id);
+
 // Looks for "php-cgi.exe" in the directory of PHPRC, else along PATH. True
 // when found, with its path in `text`; otherwise `text` holds the message
 // for the operator.

@@ -68,9 +68,13 @@ ui::MessageBoxInfo ModalThread::Answer(int button, DWORD timeoutMs) const {
   return box;
 }
 
-HWND ModalThread::Focus() const {
-  GUITHREADINFO info = {sizeof info};
-  return GetGUIThreadInfo(id_, &info) ? info.hwndFocus : nullptr;
+bool ModalThread::HasFocus(HWND control) const {
+  return ui::WaitUntil(
+      [&] {
+        GUITHREADINFO info = {sizeof info};
+        return GetGUIThreadInfo(id_, &info) && info.hwndFocus == control;
+      },
+      3000);
 }
 
 INT_PTR ModalThread::Wait(DWORD timeoutMs) {

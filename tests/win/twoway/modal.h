@@ -22,7 +22,9 @@ class ModalThread {
   void Sync(HWND window) const;
   // The thread's next message box, answered with `button`.
   ui::MessageBoxInfo Answer(int button, DWORD timeoutMs = 10000) const;
-  HWND Focus() const;
+  // Whether `control` has the thread's keyboard focus (within a moment:
+  // activation returns to a window asynchronously after its message box).
+  bool HasFocus(HWND control) const;
   // The body's result, or -2 when it did not end in time.
   INT_PTR Wait(DWORD timeoutMs = 10000);
 
