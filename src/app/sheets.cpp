@@ -98,7 +98,7 @@ const PageEntry kConfigurationPages[] = {
     {"DIALOG_MODEM", &kModemPage, "Modem"},
     {"DIALOG_SERVER", &kServerPage, "Server"},
     {"DIALOG_SMSUSERS", &kUsersPage, "Users"},
-    {"DIALOG_RECV", &kPlainPage, "2-Way"},
+    {"DIALOG_RECV", &kTwoWayPage, "2-Way"},
     {"DIALOG_TESTMSG", &kPlainPage, "Test Message"},
     {"DIALOG_DEBUGLOG", &kDebugLogPage, "Debug Logs"},
 };

@@ -13,3 +13,6 @@
 #include "debuglog.h"
 #include "smsusers.h"
 #include "userinfo.h"
+#include "recv.h"
+#include "twowaycommand.h"
+#include "mm7.h"

@@ -11,6 +11,7 @@
 #include "app/configstore.h"
 #include "core/userrecord.h"
 #include "gateway/zarqacct.h"
+#include "resource.h"
 #include "testenv.h"
 #include "uiauto.h"
 
@@ -99,6 +100,29 @@ void CloseDown(ui::Program& program) {
   program.Kill();
 }
 
+// The MM7 receiver dialog, opened from the 2-Way page.
+bool ShootMm7Dialog(ui::Program& program, const std::string& dir) {
+  HWND sheet = ui::FindSheet(program.Id(), 30000);
+  if (!sheet) return false;
+  HWND page = ui::SelectPage(sheet, 4);
+  ui::ClickItem(page, IDC_RECV_CONFIGURE);
+  HWND dialog = nullptr;
+  ui::WaitUntil(
+      [&] {
+        for (HWND w : ui::TopWindows(program.Id()))
+          if (ui::WindowText(w) == "Configure MM7 Receiver") dialog = w;
+        return dialog != nullptr;
+      },
+      10000);
+  if (!dialog) return false;
+  Sleep(400);
+  Shoot(dialog, dir, "dialog-mm7-receiver");
+  ui::ClickItem(dialog, IDCANCEL);
+  ui::WaitGone(dialog, 5000);
+  ui::PressButton(sheet, PSBTN_CANCEL);
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -117,6 +141,14 @@ int main(int argc, char** argv) {
   WriteSetting(g_SmsgwIni, "SMSGW", "SMPPPort", "2775");
   WriteFileText(data / "SMSDEBUG.LOG", "");
   AddUsers();
+  WriteSetting(g_SmsgwIni, "SMSGW", "ReceiveSMS", "Yes");
+  WriteSetting(g_SmsgwIni, "SMSGW", "ReceiveMMS", "Yes");
+  WriteSetting(g_SmsgwIni, "SMSGW", "ReceiveSMSCommand1", "INFO\thttp://127.0.0.1/info.php?from=@@SENDER@@&t=@@SMS@@\tYes");
+  WriteSetting(g_SmsgwIni, "SMSGW", "ReceiveSMSCommand2", "LOG\t\"C:\\Tools\\smslog.exe\" @@FULLSMS@@\tNo");
+  WriteSetting(g_SmsgwIni, "Modem - Standard Modem", "MMSRouting", "zarqlocalmm7");
+  CreateDirectoryA((data / "VASPOUT").c_str(), nullptr);
+  CreateDirectoryA((data / "VASPOUT\\zarqlocalmm7").c_str(), nullptr);
+  WriteSetting((data / "VASPOUT\\zarqlocalmm7\\VASP.INI").c_str(), "VASP", "Server", "https://mm7.example.com:8443/mm7");
 
   {
     ui::Program wizard;
@@ -132,6 +164,11 @@ int main(int argc, char** argv) {
     ui::Program users;
     if (!users.StartConfig() || !ShootUserDialog(users, dir)) ++g_failures;
     CloseDown(users);
+  }
+  {
+    ui::Program sheet;
+    if (!sheet.StartConfig() || !ShootMm7Dialog(sheet, dir)) ++g_failures;
+    CloseDown(sheet);
   }
   return g_failures ? 1 : 0;
 }
