@@ -102,7 +102,7 @@ TEST(SmsPdu, PartsNeverCutAnEscapeOrASurrogatePair) {
       {a152 + u"\u20AC" + u"tail tail!", 152},          // the escape pair would straddle 153
       {std::u16string(160, u'a') + u"b", 153},      // plain text fills 153
       {a66 + u"\U0001F600" + u"xxxxx", 132},            // the pair would straddle 134 octets
-      {std::u16string(67, u'\u0416') + u"x", 134},  // UCS-2 fills 67 characters
+      {std::u16string(71, u'\u0416'), 134},  // UCS-2 fills 67 characters
   };
   for (size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
     Outgoing m = TextMessage("+1555", cases[i].text);
