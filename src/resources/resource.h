@@ -11,3 +11,4 @@
 #include "modem.h"
 #include "server.h"
 #include "debuglog.h"
+#include "testmsg.h"
