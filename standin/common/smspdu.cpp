@@ -502,9 +502,9 @@ bool DecodePdu(const uint8_t* pdu, size_t size, bool withServiceCentre, Decoded*
     if (size < 1) return fail("empty PDU");
     size_t len = pdu[0];
     if (1 + len > size) return fail("service centre address runs past the end");
-    if (len > 0) {
+    if (len > 11) return fail("bad service centre address");
+    if (len > 1) {  // a type octet alone is an empty number
       // The service centre field counts octets, the type included.
-      if (len < 2 || len > 11) return fail("bad service centre address");
       Bytes field = {uint8_t((len - 1) * 2)};
       field.insert(field.end(), pdu + 1, pdu + 1 + len);
       size_t used = 0;
