@@ -55,7 +55,9 @@ bool RefusesModemRequests(const char* ini) {
 // The gateway's modem and the message work done through it.
 class Gateway {
  public:
-  explicit Gateway(const char* ini) : ini_(ini), outbound_(ini), inbound_(ini) {}
+  explicit Gateway(const char* ini) : ini_(ini), outbound_(ini), inbound_(ini) {
+    line_.SetTrace([ini](const std::string& text) { gw::DebugLog(ini, text); });
+  }
 
   // Once a second: keeps the modem open and answering, takes in what it
   // received and sends the queue.
@@ -135,6 +137,7 @@ class Gateway {
   }
 
   void Offline(const std::string& reason) {
+    gw::DebugLog(ini_, "Modem " + modem_ + " off-line: " + reason);
     Close();
     nextOpen_ = GetTickCount() + kReopenMs;
     gw::SetRouteError(modem_.c_str(), reason);

@@ -37,6 +37,10 @@ std::string WriteNewFile(const std::string& directory, const char* prefix, const
 // held or the disk refuses.
 bool AppendToFile(const std::string& path, const std::string& line);
 
+// SMSDEBUG.LOG in the program-data directory, when `Debug` of [SMSGW] is on:
+// one line per entry, local time first, control characters escaped.
+void DebugLog(const char* ini, const std::string& text);
+
 // The modem route's error file: `text` written when not empty, the file
 // emptied when it is.
 void SetRouteError(const char* route, const std::string& text);

@@ -42,6 +42,7 @@ void ModemLine::Close() {
 }
 
 bool ModemLine::Write(const std::string& data) {
+  if (trace_) trace_("> " + data);
   DWORD written = 0;
   return WriteFile(handle_, data.data(), DWORD(data.size()), &written, nullptr) && written == data.size();
 }
@@ -65,6 +66,7 @@ bool ModemLine::ReadUntil(DWORD timeoutMs, std::string* received, Done done) {
 }
 
 void ModemLine::NoteAnnouncements(const std::string& text) {
+  if (trace_ && !text.empty()) trace_("< " + text);
   for (unsigned index : smsgw::NewMessageIndexes(text)) announced_.push_back(index);
 }
 

@@ -5,6 +5,7 @@
 #pragma once
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,9 @@ class ModemLine {
   void Poll(DWORD ms);
   // The message indexes announced since the last call.
   std::vector<unsigned> TakeAnnounced();
+  // Receives every exchange ("> " what was sent, "< " what came back), for
+  // the debug log; none when empty.
+  void SetTrace(std::function<void(const std::string&)> trace) { trace_ = std::move(trace); }
 
  private:
   bool Write(const std::string& data);
@@ -41,4 +45,5 @@ class ModemLine {
 
   HANDLE handle_ = INVALID_HANDLE_VALUE;
   std::vector<unsigned> announced_;
+  std::function<void(const std::string&)> trace_;
 };
