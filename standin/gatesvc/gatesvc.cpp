@@ -7,14 +7,20 @@
 // (outbound.h, inbound.h); while the modem does not answer, the modem's route
 // error file in the private data directory says why.
 //
-// Test-only setting: `RefuseModemRequests=Yes` in [SMSGW] makes it answer
+// Test-only settings in [SMSGW]: `RefuseModemRequests=Yes` makes it answer
 // every hand-over request with a refusal, as a gateway busy sending would
-// when it cannot let go within the program's wait limit.
+// when it cannot let go within the program's wait limit. `TestQueueHold`
+// stops the message work so that a test can play the gateway's part: "Idle"
+// touches nothing (no modem, no queue, no error file), "Open" also keeps every
+// request of the base queue directory open as a send in progress does, until
+// the setting changes or the service stops.
 #include <winsock2.h>
 #include <windows.h>
 
 #include <functional>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "core/atreply.h"
 #include "core/gatewaynames.h"
@@ -62,6 +68,14 @@ class Gateway {
   // Once a second: keeps the modem open and answering, takes in what it
   // received and sends the queue.
   void Tick(const std::function<bool()>& stopping) {
+    std::string hold = gw::Setting(ini_, "SMSGW", "TestQueueHold");
+    if (CompareNoCase(hold.c_str(), "Idle") == 0 || CompareNoCase(hold.c_str(), "Open") == 0) {
+      Close();
+      if (CompareNoCase(hold.c_str(), "Open") == 0) HoldRequests();
+      else ReleaseRequests();
+      return;
+    }
+    ReleaseRequests();
     std::string modem = gw::Setting(ini_, "SMSGW", "Modem1");
     if (modem != modem_) {  // configured anew: the old modem is let go
       Close();
@@ -107,6 +121,12 @@ class Gateway {
     line_.Close();
     ready_ = false;
   }
+  void ReleaseRequests() {
+    for (HANDLE h : held_) CloseHandle(h);
+    held_.clear();
+    heldNames_.clear();
+  }
+  ~Gateway() { ReleaseRequests(); }
 
  private:
   std::string Section() const {
@@ -178,7 +198,25 @@ class Gateway {
     return true;
   }
 
+  void HoldRequests() {
+    std::string dir = gw::QueueDir(ini_);
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((dir + "*.REQ").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do {
+      if (heldNames_.count(found.cFileName)) continue;
+      HANDLE h = CreateFileA((dir + found.cFileName).c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, FILE_SHARE_READ,
+                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+      if (h == INVALID_HANDLE_VALUE) continue;
+      held_.push_back(h);
+      heldNames_.insert(found.cFileName);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+  }
+
   const char* ini_;
+  std::vector<HANDLE> held_;
+  std::set<std::string> heldNames_;
   ModemLine line_;
   Outbound outbound_;
   Inbound inbound_;
