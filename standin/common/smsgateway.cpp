@@ -62,13 +62,20 @@ std::string Unquote(const std::string& s) {
   return s;
 }
 
+// A line as the message file reader sees it: characters 1 to 32 before it vanish.
+std::string Unindented(const std::string& line) {
+  size_t b = 0;
+  while (b < line.size() && line[b] != '\0' && static_cast<unsigned char>(line[b]) <= 32) ++b;
+  return line.substr(b);
+}
+
 bool IsSectionLine(const std::string& line) {
-  size_t b = line.find_first_not_of(" \t");
-  return b != std::string::npos && line[b] == '[';
+  std::string t = Unindented(line);
+  return !t.empty() && t[0] == '[';
 }
 
 bool IsSection(const std::string& line, const char* name) {
-  std::string t = Trim(line);
+  std::string t = Unindented(line);
   return t.size() >= strlen(name) && StartsWithNoCase(t.c_str(), name);
 }
 
@@ -189,7 +196,7 @@ std::string WithRetryState(const std::string& text, const RetryState& state) {
 void ReadExtraRetryState(const std::string& text, RetryState* state) {
   bool inDetail = false;
   for (const std::string& raw : Lines(text)) {
-    std::string line = Trim(raw);
+    std::string line = Unindented(raw);
     if (IsSectionLine(line)) {
       inDetail = IsSection(line, "[ErrorDetail]");
       continue;

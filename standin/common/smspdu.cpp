@@ -462,6 +462,11 @@ bool EncodeSubmit(const Outgoing& message, uint8_t reference, std::vector<Bytes>
     *error = "UCS-2 data has an odd number of octets";
     return false;
   }
+  std::vector<HeaderElement> elements;
+  if (!ParseHeader(message.header, &elements)) {
+    *error = "Invalid user data header";
+    return false;
+  }
   size_t ownHeader = message.header.empty() ? 0 : message.header.size() + 1;
   if (ownHeader > kMaxUserDataOctets - 8) {
     *error = "User data header too long";

@@ -75,8 +75,10 @@ TEST(SmsGateway, RetryStateReplacesTheOldSectionWherevertItStands) {
       "[SMS]\r\nPhoneNumber=1\r\nData=x\r\n",
       "[errordetail]\r\nRetryCount=1\r\n[SMS]\r\nPhoneNumber=1\r\nData=x\r\n",
       "[SMS]\r\nPhoneNumber=1\r\nData=x\r\n[ErrorDetail]\r\nRetryCount=1\r\nLastErrorInfo=old",
+      // Found by fuzzing: a section line after a control character, which the reader skips.
+      "[SMS]\r\nPhoneNumber=1\r\nData=x\r\x1a[ErrorDetail]\r\nRetryCount=1\r\nLastErrorInfo=old\r\n",
   };
-  for (size_t i = 0; i < 3; ++i) {
+  for (size_t i = 0; i < 4; ++i) {
     std::string text = WithRetryState(before[i], s);
     SmsFileInfo info = Request(text);
     EXPECT_STREQ(info.PhoneNumber, "1") << "case " << i;

@@ -208,6 +208,7 @@ TEST(SmsPdu, EncoderRefusesWhatCannotBeSent) {
       {"123", 1, 0x08, Alphabet::Data8, "Data coding scheme does not match the data"},
       {"123", 3, 0x08, Alphabet::Ucs2, "UCS-2 data has an odd number of octets"},
       {"123", 134 * 256, 0x04, Alphabet::Data8, "Message too long"},
+      {"123", 1, 0x04, Alphabet::Data8, "Invalid user data header"},  // found by fuzzing: a header element cut short
   };
   for (size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
     Outgoing m;
@@ -215,6 +216,7 @@ TEST(SmsPdu, EncoderRefusesWhatCannotBeSent) {
     m.dcs = cases[i].dcs;
     m.alphabet = cases[i].alphabet;
     m.payload.assign(cases[i].units, 0x41);
+    if (std::string(cases[i].error) == "Invalid user data header") m.header = Hex("0005AA");
     std::vector<Bytes> tpdus;
     std::string error;
     EXPECT_FALSE(EncodeSubmit(m, 0, &tpdus, &error)) << "case " << i;
