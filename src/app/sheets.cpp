@@ -90,7 +90,7 @@ const PageEntry kWizardPages[] = {
     {"DIALOG_MODEM", &kModemPage, "ZarqSMS Lite Setup Wizard:  Modem Settings"},
     {"DIALOG_SERVER", &kServerPage, "ZarqSMS Lite Setup Wizard:  Server Settings"},
     {"DIALOG_WIZCOMPLETE", &kWizardCompletePage, "ZarqSMS Lite Setup Wizard:  Configuration Complete"},
-    {"DIALOG_TESTMSG", &kPlainPage, "ZarqSMS Lite Setup Wizard:  Send Test Message"},
+    {"DIALOG_TESTMSG", &kTestMessagePage, "ZarqSMS Lite Setup Wizard:  Send Test Message"},
 };
 
 const PageEntry kConfigurationPages[] = {
@@ -99,7 +99,7 @@ const PageEntry kConfigurationPages[] = {
     {"DIALOG_SERVER", &kServerPage, "Server"},
     {"DIALOG_SMSUSERS", &kUsersPage, "Users"},
     {"DIALOG_RECV", &kTwoWayPage, "2-Way"},
-    {"DIALOG_TESTMSG", &kPlainPage, "Test Message"},
+    {"DIALOG_TESTMSG", &kTestMessagePage, "Test Message"},
     {"DIALOG_DEBUGLOG", &kDebugLogPage, "Debug Logs"},
 };
 

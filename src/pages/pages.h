@@ -11,6 +11,7 @@ extern const PageDefinition kDebugLogPage;
 extern const PageDefinition kWizardAddModemPage;
 extern const PageDefinition kModemPage;
 extern const PageDefinition kTwoWayPage;
+extern const PageDefinition kTestMessagePage;
 
 // The modal "Add Modem" dialog. `result` holds 500 bytes: on 1 the tested
 // modem's name, followed by "\tPIN=" and the PIN when one was typed; on 0 it

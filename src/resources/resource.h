@@ -16,3 +16,4 @@
 #include "recv.h"
 #include "twowaycommand.h"
 #include "mm7.h"
+#include "testmsg.h"

@@ -88,6 +88,7 @@ struct Block {
 struct Listener {
   unsigned port = 0;
   unsigned conflictByte = 0;
+  void (*serve)(SOCKET client, const char* ini) = nullptr;
   SOCKET socket = INVALID_SOCKET;
 };
 
@@ -153,7 +154,10 @@ void Serve(Listener* listeners, int count) {
     ioctlsocket(client, FIONBIO, &blocking);
     DWORD timeout = 2000;
     setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout), sizeof timeout);
-    Answer(client);
+    if (listeners[i].serve)
+      listeners[i].serve(client, g_ini);
+    else
+      Answer(client);
   }
 }
 
@@ -200,6 +204,7 @@ void WINAPI ServiceMain(DWORD, char**) {
   for (int i = 0; i < count; ++i) {
     listeners[i].port = winsock ? ReadPort(g_desc->ports[i]) : 0;
     listeners[i].conflictByte = g_desc->ports[i].conflictByte;
+    listeners[i].serve = g_desc->ports[i].serve;
   }
   BindPorts(listeners, count, block.view);
   HANDLE worker = g_desc->worker ? CreateThread(nullptr, 0, RunWorker, nullptr, 0, nullptr) : nullptr;

@@ -29,6 +29,9 @@ struct PortSetting {
   const char* key;
   unsigned defaultPort;
   unsigned conflictByte;
+  // Optional: answers one accepted connection and closes it (`ini` is the
+  // service's INI file); without it the port answers with the banner.
+  void (*serve)(SOCKET client, const char* ini);
 };
 
 struct Description {

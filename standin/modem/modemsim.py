@@ -15,10 +15,13 @@ import random
 import re
 import select
 import signal
+import socket
 import sys
 import termios
 import time
 import tty
+
+import smspdu
 
 CR = b"\r"
 ESC = 0x1B
@@ -60,6 +63,10 @@ class Options:
         self.seed = 1                 # garbage generator seed
         self.mute = set()             # command lines (upper case, no CR) that get no echo and no answer
         self.replies = {}             # command line (upper case, no CR) -> bytes sent instead of the answer
+        self.number = "+15550100100"  # the SIM's own number (AT+CNUM); messages sent to it come back
+        self.fail_sends = 0           # number of sends refused first (+CMS ERROR: fail_code); -1 = always
+        self.fail_code = 500
+        self.slots = 30               # message storage of the SIM
 
 
 class Modem:
@@ -73,6 +80,9 @@ class Modem:
         self.cpms_refused = 0
         self.resets_done = 0
         self.message_ref = -1
+        self.sends_failed = 0
+        self.storage = {}             # index -> [stat, pdu bytes]; the SIM keeps it across resets
+        self.urcs = bytearray()       # unsolicited results waiting for the line to be free
         self.power_on()
 
     # -- state --------------------------------------------------------------
@@ -94,6 +104,9 @@ class Modem:
         self.mode = "command"         # command | body (after the "> " prompt) | data (after CONNECT)
         self.line = bytearray()
         self.deaf_until = 0.0
+        self.cmgs_length = 0          # TPDU length announced by AT+CMGS=n
+        self.cmgs_number = ""         # destination of a text-mode AT+CMGS
+        self.cnmi_mt = 1              # new messages announced with +CMTI
 
     def registered(self):
         if self.cfun != 1 or self.sim_locked:
@@ -312,10 +325,60 @@ class Modem:
     def end_body(self, unit):
         if unit[-1] == ESC:
             return self.final(True)
+        deliver = None
+        if self.cmgf == 0:
+            try:
+                submit = checked_submit(unit[:-1], self.cmgs_length)
+            except smspdu.PduError:
+                return self.final(False, "+CMS ERROR: 304")
+            if same_number(submit.address, self.opts.number):
+                deliver = smspdu.deliver_from_submit(submit, self.opts.number)
+        elif same_number(self.cmgs_number, self.opts.number):
+            text = unit[:-1].decode("latin-1")
+            coding = "gsm7" if smspdu.text_to_septets(text) is not None else "ucs2"
+            try:
+                deliver = smspdu.text_deliver(self.opts.number, coding, text)
+            except smspdu.PduError:
+                return self.final(False, "+CMS ERROR: 304")
+        if self.opts.fail_sends < 0 or self.sends_failed < self.opts.fail_sends:
+            self.sends_failed += 1
+            return self.final(False, "+CMS ERROR: %d" % self.opts.fail_code)
         if self.cfun != 1 or not self.registered():
             return self.final(False, "+CMS ERROR: 331")
         self.message_ref = (self.message_ref + 1) % 256
-        return self.info("+CMGS: %d" % self.message_ref) + self.final(True)
+        out = self.info("+CMGS: %d" % self.message_ref) + self.final(True)
+        if deliver is not None:
+            self.store(deliver)
+        return out
+
+    # -- message storage ----------------------------------------------------
+
+    def store(self, pdu):
+        """Stores a received SMS-DELIVER and announces it; its index, or None
+        when the SIM is full."""
+        for index in range(1, self.opts.slots + 1):
+            if index not in self.storage:
+                self.storage[index] = [0, bytes(pdu)]
+                if self.cnmi_mt:
+                    self.urcs += b'\r\n+CMTI: "SM",%d\r\n' % index
+                return index
+        return None
+
+    def take_urcs(self):
+        """Unsolicited results, once the line is between commands."""
+        if self.mode != "command" or self.line or not self.urcs:
+            return b""
+        out = bytes(self.urcs)
+        self.urcs = bytearray()
+        return out
+
+    def listing(self, index, header):
+        stat, pdu = self.storage[index]
+        tpdu = len(pdu) - 1 - pdu[0]
+        if stat == 0:
+            self.storage[index][0] = 1
+        fields = "%d,%d,,%d" % (index, stat, tpdu) if header == "+CMGL" else "%d,,%d" % (stat, tpdu)
+        return ("\r\n%s: %s\r\n%s" % (header, fields, pdu.hex().upper())).encode() + b"\r\n"
 
 
 def filler(n):
@@ -464,10 +527,11 @@ def do_cpms(m, kind, args):
         return False, b"", "+CMS ERROR: 314"
     if kind == "test":
         return True, m.info('+CPMS: ("SM","ME"),("SM","ME"),("SM","ME")'), None
+    used, total = len(m.storage), m.opts.slots
     if kind == "read":
-        return True, m.info('+CPMS: "SM",0,30,"SM",0,30,"SM",0,30'), None
+        return True, m.info('+CPMS: "SM",%d,%d,"SM",%d,%d,"SM",%d,%d' % ((used, total) * 3)), None
     if kind == "set":
-        return True, m.info("+CPMS: 0,30,0,30,0,30"), None
+        return True, m.info("+CPMS: %d,%d,%d,%d,%d,%d" % ((used, total) * 3)), None
     return False, b"", None
 
 
@@ -513,8 +577,11 @@ def do_cmgs(m, kind, args):
         length = args.strip()
         if not length.isdigit() or not 7 <= int(length) <= 164:
             return False, b"", "+CMS ERROR: 304"
+        m.cmgs_length = int(length)
     elif not args.strip().startswith('"'):
         return False, b"", "+CMS ERROR: 304"
+    else:
+        m.cmgs_number = unquote(args.split(",")[0])
     if m.opts.cmgs == "ok":
         return True, b"", None
     if m.opts.cmgs == "error":
@@ -566,6 +633,106 @@ def do_plain(m, kind, args):
     return True, b"", None
 
 
+def same_number(a, b):
+    """Two numbers name the same subscriber: their digits agree."""
+    da = "".join(c for c in a if c.isdigit())
+    db = "".join(c for c in b if c.isdigit())
+    return bool(da) and da == db
+
+
+def checked_submit(body, length):
+    """The SMS-SUBMIT of a PDU-mode message body (hexadecimal, service centre
+    field first) whose TPDU must be `length` octets; PduError otherwise."""
+    try:
+        text = body.decode("ascii").strip()
+        data = bytes.fromhex(text)
+    except (UnicodeDecodeError, ValueError):
+        raise smspdu.PduError("not hexadecimal")
+    if not data or len(data) - 1 - data[0] != length:
+        raise smspdu.PduError("length does not match AT+CMGS")
+    message = smspdu.decode(data, with_centre=True)
+    if message.kind != "submit":
+        raise smspdu.PduError("not an SMS-SUBMIT")
+    return message
+
+
+def do_cnum(m, kind, args):
+    if kind == "test":
+        return True, b"", None
+    if kind != "exec":
+        return False, b"", None
+    return True, m.info('+CNUM: "","%s",%d' % (m.opts.number, 145 if m.opts.number.startswith("+") else 129)), None
+
+
+def do_cnmi(m, kind, args):
+    if kind == "set":
+        parts = [p.strip() for p in args.split(",")]
+        if len(parts) > 1 and parts[1].isdigit():
+            m.cnmi_mt = int(parts[1])
+    elif kind == "read":
+        return True, m.info("+CNMI: 2,%d,0,0,0" % m.cnmi_mt), None
+    return True, b"", None
+
+
+def do_cmgl(m, kind, args):
+    guard = sim_guard(m, cms=True)
+    if guard:
+        return guard
+    if kind == "test":
+        return True, m.info("+CMGL: (0-4)"), None
+    if m.cmgf != 0:
+        return False, b"", "+CMS ERROR: 302"
+    stat = args.strip() if kind == "set" else "0"
+    if stat not in ("0", "1", "2", "3", "4"):
+        return False, b"", "+CMS ERROR: 302"
+    out = bytearray()
+    for index in sorted(m.storage):
+        if stat == "4" or m.storage[index][0] == int(stat):
+            out += m.listing(index, "+CMGL")
+    return True, bytes(out), None
+
+
+def do_cmgr(m, kind, args):
+    guard = sim_guard(m, cms=True)
+    if guard:
+        return guard
+    if kind == "test":
+        return True, b"", None
+    if kind != "set" or not args.strip().isdigit() or m.cmgf != 0:
+        return False, b"", "+CMS ERROR: 302"
+    index = int(args.strip())
+    if index not in m.storage:
+        return False, b"", "+CMS ERROR: 321"
+    return True, m.listing(index, "+CMGR"), None
+
+
+def do_cmgd(m, kind, args):
+    guard = sim_guard(m, cms=True)
+    if guard:
+        return guard
+    if kind == "test":
+        return True, m.info("+CMGD: (1-%d),(0-4)" % m.opts.slots), None
+    parts = [p.strip() for p in args.split(",")]
+    if kind != "set" or not parts[0].isdigit():
+        return False, b"", "+CMS ERROR: 302"
+    flag = int(parts[1]) if len(parts) > 1 and parts[1].isdigit() else 0
+    if flag == 4:
+        m.storage.clear()
+    elif flag:
+        keep = {1: (0,), 2: (0, 2, 3), 3: (0,)}.get(flag, ())
+        for index in [i for i, (stat, _) in m.storage.items() if stat not in keep]:
+            del m.storage[index]
+    else:
+        m.storage.pop(int(parts[0]), None)
+    return True, b"", None
+
+
+def do_csca(m, kind, args):
+    if kind == "read":
+        return True, m.info('+CSCA: "+15550000000",145'), None
+    return kind in ("set", "test"), b"", None
+
+
 def do_cgmi(m, kind, args):
     return (kind == "exec"), (m.info("Zarq") if kind == "exec" else b""), None
 
@@ -584,7 +751,12 @@ EXTENDED = {
     "+CGDCONT": do_cgdcont,
     "+CGATT": do_cgatt,
     "+CMEE": do_plain,
-    "+CNMI": do_plain,
+    "+CNMI": do_cnmi,
+    "+CNUM": do_cnum,
+    "+CMGL": do_cmgl,
+    "+CMGR": do_cmgr,
+    "+CMGD": do_cmgd,
+    "+CSCA": do_csca,
     "+CGMI": do_cgmi,
 }
 
@@ -735,6 +907,58 @@ def claim_com(prefix, wanted, target):
     raise SystemExit("modemsim: no free COM port in %s" % dosdevices)
 
 
+def control_path(prefix, n):
+    """The simulator's control socket: `simctl deliver` talks to it."""
+    return os.path.join(state_dir(prefix), "com%d.sock" % n)
+
+
+def open_control(prefix, n):
+    path = control_path(prefix, n)
+    try:
+        os.unlink(path)
+    except OSError:
+        pass
+    server = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+    server.bind(path)
+    server.listen(4)
+    server.setblocking(False)
+    return server
+
+
+def serve_control(server, modem):
+    """One request on the control socket: "DELIVER <hex>" stores a received
+    SMS-DELIVER and answers "OK <index>" or "ERROR <reason>"."""
+    try:
+        conn, _ = server.accept()
+    except (BlockingIOError, InterruptedError):
+        return
+    with conn:
+        conn.settimeout(2)
+        data = b""
+        try:
+            while not data.endswith(b"\n") and len(data) < 4096:
+                chunk = conn.recv(1024)
+                if not chunk:
+                    break
+                data += chunk
+            verb, _, arg = data.decode("ascii", "replace").strip().partition(" ")
+            if verb != "DELIVER":
+                reply = "ERROR unknown request"
+            else:
+                try:
+                    pdu = bytes.fromhex(arg.strip())
+                    if smspdu.decode(pdu, with_centre=True).kind != "deliver":
+                        raise smspdu.PduError("not an SMS-DELIVER")
+                except (ValueError, smspdu.PduError) as e:
+                    reply = "ERROR bad PDU: %s" % e
+                else:
+                    index = modem.store(pdu)
+                    reply = "OK %d" % index if index else "ERROR message storage full"
+            conn.sendall(reply.encode() + b"\n")
+        except OSError:
+            pass
+
+
 def release_com(prefix, n, target):
     link = os.path.join(prefix, "dosdevices", "com%d" % n)
     try:
@@ -762,6 +986,7 @@ def run(opts, prefix, com_wanted, log_path, ready_path, parent, lifetime):
 
     log = open(log_path, "a", buffering=1) if log_path else None
     modem = Modem(opts)
+    control = open_control(prefix, n)
     pending = bytearray()
     started = time.monotonic()
     try:
@@ -777,10 +1002,13 @@ def run(opts, prefix, com_wanted, log_path, ready_path, parent, lifetime):
                 break
             wlist = [master] if pending else []
             try:
-                r, w, _ = select.select([master], wlist, [], 0.25)
+                r, w, _ = select.select([master, control], wlist, [], 0.25)
             except InterruptedError:
                 continue
-            if r:
+            if control in r:
+                serve_control(control, modem)
+                pending += modem.take_urcs()
+            if master in r:
                 try:
                     data = os.read(master, 4096)
                 except OSError as e:
@@ -794,7 +1022,7 @@ def run(opts, prefix, com_wanted, log_path, ready_path, parent, lifetime):
                     for u in units:
                         log.write("%d %s\n" % (rate, escape(u)))
                 # A modem talks into the void when nobody reads: keep a bounded backlog.
-                pending += out
+                pending += out + modem.take_urcs()
                 del pending[:-65536]
             if pending:
                 try:
@@ -804,6 +1032,11 @@ def run(opts, prefix, com_wanted, log_path, ready_path, parent, lifetime):
                     if e.errno not in (errno.EAGAIN, errno.EIO):
                         raise
     finally:
+        control.close()
+        try:
+            os.unlink(control_path(prefix, n))
+        except OSError:
+            pass
         release_com(prefix, n, pts)
         if ready_path:
             # Its disappearance tells a waiting test that the port is gone.
@@ -854,6 +1087,10 @@ def build_parser():
     p.add_argument("--reset-seconds", type=float, default=2.0)
     p.add_argument("--gprs", choices=("yes", "no"), default="yes")
     p.add_argument("--seed", type=int, default=1)
+    p.add_argument("--number", default="+15550100100", help="the SIM's own number (AT+CNUM)")
+    p.add_argument("--fail-sends", type=count, default=0, help="refuse the first N sends ('always')")
+    p.add_argument("--fail-code", type=int, default=500, help="the +CMS ERROR code of a refused send")
+    p.add_argument("--slots", type=int, default=30, help="messages the SIM stores")
     p.add_argument("--mute", action="append", default=[], metavar="COMMAND",
                    help="a command line (without CR) that gets no echo and no answer; repeatable")
     p.add_argument("--reply", action="append", default=[], metavar="COMMAND|BYTES",
@@ -905,6 +1142,10 @@ def parse_options(argv):
     opts.reset_seconds = a.reset_seconds
     opts.gprs = a.gprs == "yes"
     opts.seed = a.seed
+    opts.number = a.number
+    opts.fail_sends = a.fail_sends
+    opts.fail_code = a.fail_code
+    opts.slots = max(1, a.slots)
     opts.mute = {m.upper() for m in a.mute}
     for r in a.reply:
         command, sep, raw = r.partition("|")

@@ -161,6 +161,36 @@ std::vector<std::string> ModemSim::Commands() const {
   return out;
 }
 
+int ModemSim::Deliver(const std::string& arguments) {
+  if (!number_) return -1;
+  static LONG counter = 0;
+  char base[160];
+  snprintf(base, sizeof base, "/tmp/zarq-deliver-%lu-%ld", GetCurrentProcessId(), InterlockedIncrement(&counter));
+  std::string script = std::string(base) + ".sh", status = std::string(base) + ".status";
+  std::string windowsStatus = WindowsPathOf(status), windowsScript = WindowsPathOf(script);
+  HANDLE h = CreateFileA(windowsScript.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                         nullptr);
+  if (h == INVALID_HANDLE_VALUE) return -1;
+  std::string body = std::string("/usr/bin/python3 ") + kSimctl + " deliver " + std::to_string(pid_) + " " +
+                     arguments + "\necho $? > " + status + ".tmp\nmv " + status + ".tmp " + status + "\n";
+  DWORD written = 0;
+  WriteFile(h, body.data(), DWORD(body.size()), &written, nullptr);
+  CloseHandle(h);
+  int result = -1;
+  if (RunLinuxCommand("/bin/sh " + script)) {
+    for (int i = 0; i < 400; ++i) {
+      if (Exists(windowsStatus)) {
+        result = atoi(ReadWhole(windowsStatus).c_str());
+        break;
+      }
+      Sleep(50);
+    }
+  }
+  DeleteFileA(windowsScript.c_str());
+  DeleteFileA(windowsStatus.c_str());
+  return result;
+}
+
 void ModemSim::ClearLog() {
   HANDLE h = CreateFileA(log_.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                          TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -37,6 +37,10 @@ class ModemSim {
   std::vector<std::string> Commands() const;
   // Forgets what was logged so far.
   void ClearLog();
+  // `simctl deliver` with `arguments` (shell words: --text 'Hi' --coding ucs2,
+  // --pdu HEX): the simulator receives one message. Its exit status (0 once
+  // stored and announced), -1 when it could not be run.
+  int Deliver(const std::string& arguments);
   // Stops the simulator; returns once its COM link is gone. Idempotent.
   void Stop();
 

@@ -17,6 +17,16 @@ import unittest
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 import modemsim  # noqa: E402
+import smspdu  # noqa: E402
+
+try:
+    import gammu
+except ImportError:  # Debian's python3-gammu, when this is another interpreter
+    sys.path.append("/usr/lib/python3/dist-packages")
+    try:
+        import gammu
+    except ImportError:
+        gammu = None
 
 
 class FakeClock:
@@ -42,6 +52,16 @@ def talk(modem, steps, rate=115200):
 
 OK = b"\r\nOK\r\n"
 ERROR = b"\r\nERROR\r\n"
+# The published SMS-SUBMIT "hellohello" to +46708251358: 23 octets after the centre field.
+SUBMIT = b"0011000B916407281553F80000AA0AE8329BFD4697D9EC37"
+
+
+def submit_to(number, text, coding="gsm7", header=b""):
+    """(AT+CMGS length, body) of a message to `number`."""
+    udl, ud = smspdu.user_data(coding, text, header)
+    tpdu = (bytes([0x11 | (0x40 if header else 0), 0]) + smspdu.encode_address(number) +
+            bytes([0, smspdu.DCS[coding], 0xA7, udl]) + ud)
+    return len(tpdu), (b"00" + tpdu.hex().upper().encode())
 
 
 class Answers(unittest.TestCase):
@@ -124,7 +144,9 @@ class Answers(unittest.TestCase):
     def test_submission(self):
         self.check([
             ({"echo": False}, [(b"AT+CMGS=86\r", b"\r\n> "), (b"\x1b", OK), (b"\r", b""), (b"AT\r", OK)]),
-            ({"echo": False}, [(b"AT+CMGS=86\r", b"\r\n> "), (b"0011\x1a", b"\r\n+CMGS: 0\r\n" + OK)]),
+            ({"echo": False}, [(b"AT+CMGS=23\r", b"\r\n> "), (SUBMIT + b"\x1a", b"\r\n+CMGS: 0\r\n" + OK)]),
+            # A body that is no SMS-SUBMIT of the announced length is refused.
+            ({"echo": False}, [(b"AT+CMGS=86\r", b"\r\n> "), (b"0011\x1a", b"\r\n+CMS ERROR: 304\r\n")]),
             ({"echo": False, "cmgs": "ok"}, [(b"AT+CMGS=86\r", OK), (b"\x1b", b""), (b"\r", b""), (b"AT\r", OK)]),
             ({"echo": False, "cmgs": "error"}, [(b"AT+CMGS=86\r", b"\r\n+CMS ERROR: 500\r\n")]),
             ({"echo": False}, [(b"AT+CMGS=x\r", b"\r\n+CMS ERROR: 304\r\n"),
@@ -247,6 +269,119 @@ class Answers(unittest.TestCase):
                 clock.now += 5
 
 
+class Messages(unittest.TestCase):
+    """Own number, PDU checks, messages sent to itself, the SIM's storage."""
+
+    def send(self, modem, number, text, **kw):
+        length, body = submit_to(number, text, **kw)
+        self.assertEqual(modem.receive(b"AT+CMGS=%d\r" % length, 115200)[1], b"\r\n> ")
+        return modem.receive(body + b"\x1a", 115200)[1]
+
+    def test_own_number(self):
+        modem, _ = make(echo=False, number="+447700900123")
+        self.assertEqual(talk(modem, [b"AT+CNUM\r"]), [b'\r\n+CNUM: "","+447700900123",145\r\n' + OK])
+        modem, _ = make(echo=False)
+        self.assertEqual(talk(modem, [b"AT+CNUM\r"]), [b'\r\n+CNUM: "","+15550100100",145\r\n' + OK])
+
+    def test_malformed_pdus_are_refused(self):
+        cases = [
+            (23, SUBMIT[:-2]),                    # one octet short of the length
+            (22, SUBMIT),                         # length says otherwise
+            (23, SUBMIT[:-1] + b"G"),             # not hexadecimal
+            (23, SUBMIT + b"0"),                  # an odd number of digits
+            (36, b"07917283010010F5040BC87238880900F10000993092516195800AE8329BFD4697D9EC37"),  # a DELIVER
+            (8, b"00110005810000000000"),         # user data length 0 but missing octets
+        ]
+        for i, (length, body) in enumerate(cases):
+            modem, _ = make(echo=False)
+            modem.receive(b"AT+CMGS=%d\r" % length, 115200)
+            self.assertEqual(modem.receive(body + b"\x1a", 115200)[1], b"\r\n+CMS ERROR: 304\r\n", "case %d" % i)
+
+    def test_message_to_itself_comes_back(self):
+        modem, _ = make(echo=False)
+        out = self.send(modem, "+15550100100", "ZarqSMS Test Message")
+        self.assertEqual(out, b"\r\n+CMGS: 0\r\n" + OK)
+        self.assertEqual(modem.take_urcs(), b'\r\n+CMTI: "SM",1\r\n')
+        self.assertEqual(modem.take_urcs(), b"")
+        # Another number does not come back.
+        self.assertEqual(self.send(modem, "+15550100199", "x"), b"\r\n+CMGS: 1\r\n" + OK)
+        self.assertEqual(modem.take_urcs(), b"")
+        listing = modem.receive(b"AT+CMGL=4\r", 115200)[1]
+        head, pdu_hex = listing.split(b"\r\n")[1:3]
+        self.assertTrue(head.startswith(b"+CMGL: 1,0,,"), head)
+        message = smspdu.decode(bytes.fromhex(pdu_hex.decode()))
+        self.assertEqual((message.kind, message.address, message.text()), ("deliver", "+15550100100", "ZarqSMS Test Message"))
+        self.assertEqual(int(head.split(b",")[-1]), len(bytes.fromhex(pdu_hex.decode())) - 1 - int(pdu_hex[:2], 16))
+        # Listed once: read now. AT+CMGR shows it, AT+CMGD removes it.
+        self.assertEqual(modem.receive(b"AT+CMGL=0\r", 115200)[1], OK)
+        self.assertTrue(modem.receive(b"AT+CMGR=1\r", 115200)[1].startswith(b"\r\n+CMGR: 1,,"))
+        self.assertEqual(talk(modem, [b"AT+CPMS?\r", b"AT+CMGD=1\r", b"AT+CMGR=1\r", b"AT+CMGD=1\r"]),
+                         [b'\r\n+CPMS: "SM",1,30,"SM",1,30,"SM",1,30\r\n' + OK, OK, b"\r\n+CMS ERROR: 321\r\n", OK])
+
+    def test_every_coding_and_header_comes_back_whole(self):
+        cases = [("gsm7", "Price: 5\u20ac [x]", b""), ("ucs2", "\u041f\u0440\u0438\u0432\u0435\u0442", b""),
+                 ("8bit", b"\x01\x06\x00\xff", bytes.fromhex("05040B8423F0")),
+                 ("gsm7", "part one", bytes.fromhex("0003070201"))]
+        for i, (coding, payload, header) in enumerate(cases):
+            modem, _ = make(echo=False)
+            self.assertTrue(self.send(modem, "15550100100", payload, coding=coding, header=header).endswith(OK))
+            pdu = modem.storage[1][1]
+            message = smspdu.decode(pdu)
+            self.assertEqual(message.header, header, "case %d" % i)
+            expect = payload.hex().upper() if coding == "8bit" else payload
+            self.assertEqual(message.text(), expect, "case %d" % i)
+
+    def test_failing_sends_and_a_full_sim(self):
+        modem, _ = make(echo=False, fail_sends=2, fail_code=38)
+        self.assertEqual(self.send(modem, "+1", "a"), b"\r\n+CMS ERROR: 38\r\n")
+        self.assertEqual(self.send(modem, "+1", "a"), b"\r\n+CMS ERROR: 38\r\n")
+        self.assertEqual(self.send(modem, "+1", "a"), b"\r\n+CMGS: 0\r\n" + OK)
+        modem, _ = make(echo=False, slots=1)
+        self.assertEqual(modem.store(b"\x00"), 1)
+        self.assertIsNone(modem.store(b"\x00"))
+        # Announcements follow AT+CNMI, and wait while a message body is being typed.
+        modem, _ = make(echo=False)
+        talk(modem, [b"AT+CNMI=2,0,0,0,0\r"])
+        modem.store(b"\x00")
+        self.assertEqual(modem.take_urcs(), b"")
+        talk(modem, [b"AT+CNMI=2,1,0,0,0\r", b"AT+CMGS=23\r"])
+        modem.store(b"\x00")
+        self.assertEqual(modem.take_urcs(), b"")
+        modem.receive(b"\x1b", 115200)
+        self.assertEqual(modem.take_urcs(), b'\r\n+CMTI: "SM",2\r\n')
+
+
+@unittest.skipIf(gammu is None, "python3-gammu is not installed (tools/deps installs it)")
+class AgainstGammu(unittest.TestCase):
+    """The simulator's PDUs against an independent implementation."""
+
+    def test_gammu_submits_decode(self):
+        cases = [("Zarq test \u20ac{}", False), ("\u041f\u0440\u0438\u0432\u0435\u0442 \u4f60\u597d", True),
+                 ("x" * 300, False)]
+        for i, (text, unicode) in enumerate(cases):
+            parts = gammu.EncodeSMS({"Class": -1, "Unicode": unicode,
+                                     "Entries": [{"ID": "ConcatenatedTextLong", "Buffer": text}]})
+            joined = ""
+            for part in parts:
+                part["SMSC"] = {"Location": 0, "Number": ""}
+                part["Number"] = "+15550100100"
+                part["Type"] = "Submit"
+                m = smspdu.decode(gammu.EncodePDU(part), with_centre=True)
+                self.assertEqual((m.kind, m.address), ("submit", "+15550100100"), "case %d" % i)
+                joined += m.text()
+            self.assertEqual(joined, text, "case %d" % i)
+
+    def test_our_delivers_decode_in_gammu(self):
+        cases = [("gsm7", "hello world @ 1", b""), ("ucs2", "\u4f60\u597d", b""),
+                 ("gsm7", "part", bytes.fromhex("0003110201"))]
+        for i, (coding, text, header) in enumerate(cases):
+            pdu = smspdu.text_deliver("+15550109999", coding, text, header)
+            d = gammu.DecodePDU(pdu)
+            self.assertEqual((d["Type"], d["Number"], d["Text"]), ("Deliver", "+15550109999", text), "case %d" % i)
+            if header:
+                self.assertEqual((d["UDH"]["ID8bit"], d["UDH"]["AllParts"], d["UDH"]["PartNumber"]), (0x11, 2, 1))
+
+
 class OnPty(unittest.TestCase):
     """The simulator as tests start it: simctl, a real pty, a prefix."""
 
@@ -332,6 +467,29 @@ class OnPty(unittest.TestCase):
         self.assertEqual(r.stdout.split()[0], "COM3")
         time.sleep(2)
         self.assertEqual(self.links(), ["com1"])
+
+    def test_deliver_from_outside(self):
+        r = self.simctl("start", "--parent", "0")
+        self.assertEqual(r.returncode, 0, r.stderr)
+        com, pid = r.stdout.split()
+        fd = os.open(os.path.join(self.prefix, "dosdevices", com.lower()), os.O_RDWR | os.O_NOCTTY)
+        try:
+            self.exchange(fd, b"ATE0\r", termios.B115200)
+            r = self.simctl("deliver", pid, "--text", "Hello back", "--from", "+15550100111")
+            self.assertEqual(r.returncode, 0, r.stderr)
+            self.assertEqual(self.exchange(fd, b"", termios.B115200), b'\r\n+CMTI: "SM",1\r\n')
+            pdu = smspdu.text_deliver("+15550100111", "ucs2", "\u20ac")
+            r = self.simctl("deliver", com, "--pdu", pdu.hex())
+            self.assertEqual(r.returncode, 0, r.stderr)
+            out = self.exchange(fd, b"AT+CMGR=2\r", termios.B115200)
+            self.assertIn(pdu.hex().upper().encode(), out)
+            for bad in (["--pdu", "0011"], ["--pdu", "zz"], ["--text", "\u4e00", "--coding", "gsm7"]):
+                r = self.simctl("deliver", pid, *bad)
+                self.assertEqual(r.returncode, 1, bad)
+                self.assertTrue(r.stderr, bad)
+        finally:
+            os.close(fd)
+        self.assertEqual(self.simctl("deliver", "COM9", "--text", "x").returncode, 1)
 
     def test_bad_options_are_reported(self):
         ready = os.path.join(self.dir, "ready")

@@ -39,12 +39,13 @@ int PortHolders(int comNumber) {
   return text.empty() ? -1 : atoi(text.c_str());
 }
 
-// Waits until `holders` processes hold the port.
-bool WaitHolders(int comNumber, int holders, DWORD ms) {
+// Waits until `holders` processes hold the port; with `orMore`, at least that
+// many (a service that talks to its modem holds it through the wineserver too).
+bool WaitHolders(int comNumber, int holders, DWORD ms, bool orMore = false) {
   DWORD start = GetTickCount();
   for (;;) {
     int now = PortHolders(comNumber);
-    if (now == holders) return true;
+    if (now == holders || (orMore && now > holders)) return true;
     if (GetTickCount() - start >= ms) return false;
     Sleep(100);
   }
@@ -87,15 +88,19 @@ TEST(ServiceHandover, ServiceLendsItsModemAndTakesItBackOrRefuses) {
     WriteSetting(ini.c_str(), "SMSGW", "WebPort", std::to_string(FreeTcpPort()).c_str());
     if (c.refuses) WriteSetting(ini.c_str(), "SMSGW", "RefuseModemRequests", "Yes");
     ASSERT_TRUE(StartGatewayService()) << "case " << i;
-    EXPECT_TRUE(WaitHolders(sim.Number(), alone + 1, 10000)) << "case " << i << ": the service does not hold the port";
+    EXPECT_TRUE(WaitHolders(sim.Number(), alone + 1, 10000, true)) << "case " << i << ": the service does not hold the port";
 
     unsigned scratch = 0;
     MODEMLEASE lease = link->ModemAllocate("Handover Modem", 60, &scratch);
     EXPECT_EQ(lease != nullptr, c.lent) << "case " << i;
-    EXPECT_EQ(PortHolders(sim.Number()), c.lent ? alone : alone + 1) << "case " << i;
+    if (c.lent) {
+      EXPECT_EQ(PortHolders(sim.Number()), alone) << "case " << i;
+    } else {
+      EXPECT_GT(PortHolders(sim.Number()), alone) << "case " << i;
+    }
     if (lease) {
       link->ModemRelease(lease);
-      EXPECT_TRUE(WaitHolders(sim.Number(), alone + 1, 10000)) << "case " << i << ": the service did not take it back";
+      EXPECT_TRUE(WaitHolders(sim.Number(), alone + 1, 10000, true)) << "case " << i << ": the service did not take it back";
     }
     EXPECT_TRUE(ForceRemoveService("ZarqSMS")) << "case " << i;
     EXPECT_TRUE(WaitHolders(sim.Number(), alone, 10000)) << "case " << i << ": the stopped service keeps the port";

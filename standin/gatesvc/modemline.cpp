@@ -1,0 +1,123 @@
+#include "modemline.h"
+
+#include "serialline.h"
+#include "smsgateway.h"
+
+namespace {
+// A modem that talks on and on is cut at this much per exchange.
+constexpr size_t kMaxReply = 65536;
+}  // namespace
+
+bool ModemLine::Open(const std::string& port, DWORD baudRate) {
+  Close();
+  handle_ = CreateFileA(port.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (handle_ == INVALID_HANDLE_VALUE && port.size() > 1) {
+    std::string device = "\\\\.\\" + port.substr(0, port.back() == ':' ? port.size() - 1 : port.size());
+    handle_ = CreateFileA(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  }
+  if (handle_ == INVALID_HANDLE_VALUE) return false;
+  DCB dcb = {};
+  dcb.DCBlength = sizeof dcb;
+  bool ok = GetCommState(handle_, &dcb);
+  if (ok) {
+    SetModemLineFormat(&dcb, baudRate ? baudRate : CBR_115200);
+    ok = SetCommState(handle_, &dcb);
+  }
+  // Reads return what has arrived, or after 100 ms without anything.
+  COMMTIMEOUTS timeouts = {MAXDWORD, MAXDWORD, 100, 0, 5000};
+  if (ok) ok = SetCommTimeouts(handle_, &timeouts);
+  if (!ok) {
+    DWORD error = GetLastError();
+    Close();
+    SetLastError(error);
+    return false;
+  }
+  PurgeComm(handle_, PURGE_RXCLEAR | PURGE_TXCLEAR);
+  return true;
+}
+
+void ModemLine::Close() {
+  if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
+  handle_ = INVALID_HANDLE_VALUE;
+}
+
+bool ModemLine::Write(const std::string& data) {
+  if (trace_) trace_("> " + data);
+  DWORD written = 0;
+  return WriteFile(handle_, data.data(), DWORD(data.size()), &written, nullptr) && written == data.size();
+}
+
+template <class Done>
+bool ModemLine::ReadUntil(DWORD timeoutMs, std::string* received, Done done) {
+  DWORD start = GetTickCount();
+  while (GetTickCount() - start < timeoutMs) {
+    char buffer[512];
+    DWORD n = 0;
+    if (!ReadFile(handle_, buffer, sizeof buffer, &n, nullptr)) {
+      Sleep(50);
+      continue;
+    }
+    if (n == 0) continue;
+    received->append(buffer, n);
+    if (received->size() > kMaxReply) received->erase(0, received->size() - kMaxReply);
+    if (done(*received)) return true;
+  }
+  return false;
+}
+
+void ModemLine::NoteAnnouncements(const std::string& text) {
+  if (trace_ && !text.empty()) trace_("< " + text);
+  for (unsigned index : smsgw::NewMessageIndexes(text)) announced_.push_back(index);
+}
+
+AtResult ModemLine::Command(const std::string& command, DWORD timeoutMs, std::string* reply) {
+  std::string received;
+  AtResult result = AtResult::None;
+  if (IsOpen() && Write(command + "\r")) {
+    ReadUntil(timeoutMs, &received, [&](const std::string& r) {
+      result = ClassifyAtReply(r.data(), r.size());
+      return result != AtResult::None;
+    });
+  }
+  NoteAnnouncements(received);
+  if (reply) *reply = received;
+  return result;
+}
+
+AtResult ModemLine::SubmitPdu(unsigned length, const std::string& pduHex, std::string* reply) {
+  std::string received;
+  AtResult result = AtResult::None;
+  if (!IsOpen() || !Write("AT+CMGS=" + std::to_string(length) + "\r")) return AtResult::None;
+  bool prompted = ReadUntil(10000, &received, [&](const std::string& r) {
+    result = ClassifyAtReply(r.data(), r.size());
+    return r.find("> ") != std::string::npos || result != AtResult::None;
+  });
+  if (prompted && result == AtResult::None) {
+    received.clear();
+    if (Write(pduHex + "\x1A")) {
+      // The network may take a while to accept a message.
+      ReadUntil(60000, &received, [&](const std::string& r) {
+        result = ClassifyAtReply(r.data(), r.size());
+        return result != AtResult::None;
+      });
+    }
+  } else if (!prompted) {
+    Write("\x1B");  // no prompt: cancel whatever the modem waits for
+  }
+  NoteAnnouncements(received);
+  *reply = received;
+  return result;
+}
+
+void ModemLine::Poll(DWORD ms) {
+  if (!IsOpen()) return;
+  std::string received;
+  ReadUntil(ms, &received, [](const std::string&) { return false; });
+  NoteAnnouncements(received);
+}
+
+std::vector<unsigned> ModemLine::TakeAnnounced() {
+  std::vector<unsigned> out;
+  out.swap(announced_);
+  return out;
+}

@@ -1,0 +1,309 @@
+// The Test Message page of the real program. One road end to end: the
+// wizard's last page sends a test SMS to the simulated modem's own number
+// through the real gateway service, which sends it as a PDU, receives it back
+// and stores it. Then the page's own rules, with a gateway that leaves its
+// queue to the test (TestQueueHold): what the page shows for each state the
+// gateway leaves, and Cancel while the gateway holds the request.
+#include <winsock2.h>
+
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
+
+#include <string>
+#include <vector>
+
+#include "app/configstore.h"
+#include "core/smsfile.h"
+#include "loopback.h"
+#include "modemsimdriver.h"
+#include "resource.h"
+#include "servicetest.h"
+#include "smspdu.h"
+#include "uiauto.h"
+
+namespace {
+
+enum WizardStep { kSelectModemStep, kModemSettingsStep, kServerSettingsStep, kCompleteStep, kTestMessageStep };
+constexpr int kTestMessageTab = 5;
+constexpr DWORD kStartMs = 30000;
+constexpr DWORD kWaitMs = 60000;
+
+bool Usable(HWND window, int id) { return ui::IsItemVisible(window, id) && ui::IsItemEnabled(window, id); }
+
+std::vector<std::string> FilesIn(const std::string& pattern) {
+  std::vector<std::string> out;
+  WIN32_FIND_DATAA found;
+  HANDLE h = FindFirstFileA(pattern.c_str(), &found);
+  if (h == INVALID_HANDLE_VALUE) return out;
+  do {
+    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) out.push_back(found.cFileName);
+  } while (FindNextFileA(h, &found));
+  FindClose(h);
+  return out;
+}
+
+std::string DayLog(const ScratchDir& dir, const char* prefix) {
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  char name[64];
+  snprintf(name, sizeof name, "%s-%04u%02u%02u.LOG", prefix, now.wYear, now.wMonth, now.wDay);
+  return dir / name;
+}
+
+void AppendText(const std::string& path, const std::string& text) {
+  HANDLE h = CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE) << path;
+  DWORD written = 0;
+  WriteFile(h, text.data(), DWORD(text.size()), &written, nullptr);
+  CloseHandle(h);
+}
+
+bool StartByHand(const char* name, const std::string& exe) {
+  if (!CreateServiceByHand(name, name, exe)) return false;
+  SC_HANDLE scm = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
+  SC_HANDLE service = scm ? OpenServiceA(scm, name, SERVICE_START) : nullptr;
+  bool started = service && StartServiceA(service, 0, nullptr);
+  if (service) CloseServiceHandle(service);
+  if (scm) CloseServiceHandle(scm);
+  return started && WaitForState(name, SERVICE_RUNNING, 15000);
+}
+
+class TestMessagePage : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ini_ = data_.Ini("SMSGW.INI");
+    WriteSetting(ini_.c_str(), "SMSGW", "WebPort", std::to_string(LoopbackSocket(false).Port()).c_str());
+  }
+  std::string Status(HWND page, int id) { return ui::ItemText(page, id); }
+  bool Shows(HWND page, int id, const std::string& text, DWORD ms = 15000) {
+    return ui::WaitItemText(page, id, text, ms);
+  }
+  // The one test request the page wrote into the queue.
+  std::string OnlyRequest(const char* dir, const char* extension) {
+    std::vector<std::string> files = FilesIn(data_.Dir() / (std::string(dir) + "\\TEST*" + extension));
+    return files.size() == 1 ? files[0] : "";
+  }
+
+  GatewayFixtureDir data_{"testmsg"};
+  std::string ini_;
+  ui::Program app_;
+};
+
+TEST_F(TestMessagePage, WizardSendsATestSmsThatComesBackThroughTheModem) {
+  ModemSim sim;
+  ASSERT_TRUE(sim.Started()) << sim.Error();
+  // The modem as the Select Modem step leaves it chosen.
+  WriteSetting(ini_.c_str(), "SMSGW", "Modem1", (sim.Port() + ":").c_str());
+  ASSERT_TRUE(app_.StartConfig("-WIZARD"));
+  HWND wizard = ui::FindSheet(app_.Id(), kStartMs);
+  ASSERT_TRUE(wizard);
+  // The simulated modem named on the Modem Settings step; Next saves it.
+  HWND modem = ui::SelectPage(wizard, kModemSettingsStep);
+  ASSERT_TRUE(ui::WaitUntil([&] { return ui::WindowText(wizard) == "ZarqSMS Lite Setup Wizard:  Modem Settings"; }, 5000));
+  ui::SetItemText(modem, IDC_MODEM_NAME, sim.Port() + ":");
+  ui::PressButton(wizard, PSBTN_NEXT);
+  ASSERT_TRUE(ui::WaitUntil([&] { return ui::WindowText(wizard) == "ZarqSMS Lite Setup Wizard:  Server Settings"; }, 10000));
+  // Server Settings' Next installs and starts the services.
+  ui::PressButton(wizard, PSBTN_NEXT);
+  ASSERT_TRUE(ui::WaitUntil(
+      [&] { return ui::WindowText(wizard) == "ZarqSMS Lite Setup Wizard:  Configuration Complete"; }, 150000));
+  HWND complete = ui::CurrentPage(wizard);
+  ui::ClickItem(complete, IDC_WIZCOMPLETE_YES);
+  ASSERT_TRUE(ui::WaitUntil([&] { return Usable(wizard, ui::kNextButton); }, 5000));
+  ui::PressButton(wizard, PSBTN_NEXT);
+  ASSERT_TRUE(ui::WaitUntil(
+      [&] { return ui::WindowText(wizard) == "ZarqSMS Lite Setup Wizard:  Send Test Message"; }, 10000));
+  HWND page = ui::CurrentPage(wizard);
+
+  // Finish waits for a test to end.
+  ASSERT_TRUE(ui::WaitUntil([&] { return ui::IsItemEnabled(page, IDC_TESTMSG_NUMBER); }, kWaitMs));
+  EXPECT_FALSE(Usable(wizard, ui::kFinishButton));
+  ui::SetItemText(page, IDC_TESTMSG_NUMBER, "+15550100100");
+  ASSERT_TRUE(ui::WaitUntil([&] { return ui::IsItemEnabled(page, IDC_TESTMSG_SEND_SMS); }, 5000));
+  ui::ClickItem(page, IDC_TESTMSG_SEND_SMS);
+  EXPECT_TRUE(Shows(page, IDC_TESTMSG_SMS_STATUS, "Status:  OK -- Message Sent", 120000))
+      << Status(page, IDC_TESTMSG_SMS_STATUS) << " / " << Status(page, IDC_TESTMSG_SMS_DETAIL);
+  EXPECT_EQ(Status(page, IDC_TESTMSG_SMS_DETAIL), "");
+  EXPECT_TRUE(ui::WaitUntil([&] { return Usable(wizard, ui::kFinishButton); }, 5000));
+  EXPECT_TRUE(ui::WaitUntil([&] { return !ui::IsItemVisible(page, IDC_TESTMSG_CANCEL); }, 5000));
+
+  // The message went out as a PDU and lies in the received-SMS store.
+  ASSERT_TRUE(ui::WaitUntil([&] { return !FilesIn(data_.Dir() / "SMS-IN\\*.SMS").empty(); }, kWaitMs));
+  std::vector<std::string> received = FilesIn(data_.Dir() / "SMS-IN\\*.SMS");
+  ASSERT_EQ(received.size(), 1u);
+  static SmsFileInfo info;
+  ParseSmsText(ReadFileText(data_.Dir() / ("SMS-IN\\" + received[0])).c_str(), &info);
+  EXPECT_STREQ(info.Sender, "+15550100100");
+  EXPECT_STREQ(info.PhoneNumber, "+15550100100");
+  EXPECT_TRUE(info.binary);
+  smspdu::Bytes data;
+  ASSERT_TRUE(smspdu::FromHex(info.Data, &data));
+  EXPECT_EQ(smspdu::Utf16ToUtf8(smspdu::SeptetsToText(smspdu::UnpackSeptets(data.data(), data.size(), 0, 20))),
+            "ZarqSMS Test Message");
+  bool submitted = false;
+  for (const std::string& c : sim.Commands()) submitted = submitted || c.rfind("AT+CMGS=", 0) == 0;
+  EXPECT_TRUE(submitted);
+  EXPECT_NE(ReadFileText(DayLog(data_.Dir(), "SMSOUT")).find(",+15550100100,"), std::string::npos);
+}
+
+TEST_F(TestMessagePage, FollowsWhatTheGatewayLeavesAndCancelsAHeldRequest) {
+  WriteSetting(ini_.c_str(), "SMSGW", "Modem1", "Test Modem");
+  WriteSetting(ini_.c_str(), "SMSGW", "TestQueueHold", "Idle");
+  ASSERT_TRUE(app_.StartConfig());
+  HWND sheet = ui::FindSheet(app_.Id(), kStartMs);
+  ASSERT_TRUE(sheet);
+  HWND page = ui::SelectPage(sheet, kTestMessageTab);
+
+  // No service: the number and the web button are off, and so, after a tick,
+  // both send buttons, whatever the number says.
+  EXPECT_TRUE(ui::WaitUntil([&] { return !ui::IsItemEnabled(page, IDC_TESTMSG_NUMBER); }, 5000));
+  EXPECT_FALSE(ui::IsItemEnabled(page, IDC_TESTMSG_WEB));
+  // Typing enables them at once; the next refresh takes that back.
+  ui::SetItemText(page, IDC_TESTMSG_NUMBER, "+15550100100");
+  EXPECT_TRUE(ui::IsItemEnabled(page, IDC_TESTMSG_SEND_SMS));
+  EXPECT_TRUE(ui::WaitUntil([&] { return !ui::IsItemEnabled(page, IDC_TESTMSG_SEND_SMS); }, 5000));
+  EXPECT_FALSE(ui::IsItemEnabled(page, IDC_TESTMSG_SEND_MMS));
+
+  // The gateway idles; an MMSC stands beside it (the gateway stand-in under
+  // the MMSC's name), as the page's service operations work on both.
+  ASSERT_TRUE(StartByHand("ZarqSMS", BinDirectory() + "ZARQGATESVC.EXE"));
+  ASSERT_TRUE(StartByHand("ZarqMMSC", BinDirectory() + "ZARQGATESVC.EXE"));
+  EXPECT_TRUE(ui::WaitUntil([&] { return ui::IsItemEnabled(page, IDC_TESTMSG_NUMBER); }, 5000));
+  EXPECT_TRUE(ui::IsItemEnabled(page, IDC_TESTMSG_WEB));
+  const struct {
+    const char* number;
+    bool ok;
+  } numbers[] = {{"+", false}, {"+1 555", false}, {"555-0100", false}, {"0", true}, {"+15550100100", true}};
+  for (const auto& n : numbers) {
+    ui::SetItemText(page, IDC_TESTMSG_NUMBER, n.number);
+    EXPECT_TRUE(ui::WaitUntil([&] { return ui::IsItemEnabled(page, IDC_TESTMSG_SEND_SMS) == n.ok; }, 5000)) << n.number;
+  }
+  ui::ClickItem(page, IDC_TESTMSG_SEND_SMS);
+  EXPECT_TRUE(Shows(page, IDC_TESTMSG_SMS_STATUS, "Status:  Waiting"));
+  EXPECT_TRUE(ui::WaitUntil([&] { return ui::IsItemVisible(page, IDC_TESTMSG_CANCEL); }, 5000));
+  EXPECT_FALSE(ui::IsItemEnabled(page, IDC_TESTMSG_SEND_SMS));
+  EXPECT_FALSE(ui::IsItemEnabled(page, IDC_TESTMSG_NUMBER));
+  std::string name = OnlyRequest("Q", ".REQ");
+  ASSERT_EQ(name.size(), 12u);
+  EXPECT_EQ(name.find_first_not_of("0123456789ABCDEF", 4), 8u) << name;
+  std::string request = data_.Dir() / ("Q\\" + name);
+  EXPECT_EQ(ReadFileText(request), "[SMS]\r\nPhoneNumber=+15550100100\r\nData=ZarqSMS Test Message\r\n");
+
+  // The modem's error file comes and goes.
+  std::string errorFile = data_.Dir() / "Test Modem.ERR";
+  WriteFileText(errorFile, "No network coverage");
+  EXPECT_TRUE(Shows(page, IDC_TESTMSG_SMS_STATUS, "Status:  Modem Off-Line"));
+  EXPECT_EQ(Status(page, IDC_TESTMSG_SMS_DETAIL), "No network coverage");
+  WriteFileText(errorFile, "");
+  EXPECT_TRUE(Shows(page, IDC_TESTMSG_SMS_STATUS, "Status:  Waiting"));
+  EXPECT_EQ(Status(page, IDC_TESTMSG_SMS_DETAIL), "");
+  // The gateway's retry state in the request.
+  WritePrivateProfileStringA("ErrorDetail", "RetryCount", "3", request.c_str());
+  WritePrivateProfileStringA("ErrorDetail", "LastErrorInfo", "Network busy", request.c_str());
+  EXPECT_TRUE(Shows(page, IDC_TESTMSG_SMS_STATUS, "Status:  Retry pending, 3 attempts"));
+  EXPECT_EQ(Status(page, IDC_TESTMSG_SMS_DETAIL), "Last Error Info:  Network busy");
+  // Taken: an error then OK in the log end as sent.
+  std::string id = name.substr(0, 8);
+  AppendText(DayLog(data_.Dir(), "SMSOUT"), "t," + id + ".REQ,+1,Test Modem,ERROR -- busy,1,x\r\nshort," + id +
+                                                ".REQ\r\nt," + id + ".REQ,+1,Test Modem,OK -- 1 part(s) sent,1,x\r\n");
+  ASSERT_TRUE(DeleteFileA(request.c_str()));
+  EXPECT_TRUE(Shows(page, IDC_TESTMSG_SMS_STATUS, "Status:  OK -- Message Sent"));
+  EXPECT_EQ(Status(page, IDC_TESTMSG_SMS_DETAIL), "");
+  EXPECT_TRUE(ui::WaitUntil([&] { return !ui::IsItemVisible(page, IDC_TESTMSG_CANCEL); }, 5000));
+
+  // A second test whose log line is an error.
+  ASSERT_TRUE(ui::WaitUntil([&] { return ui::IsItemEnabled(page, IDC_TESTMSG_SEND_SMS); }, 5000));
+  ui::ClickItem(page, IDC_TESTMSG_SEND_SMS);
+  ASSERT_TRUE(ui::WaitUntil([&] { return !OnlyRequest("Q", ".REQ").empty(); }, 5000));
+  name = OnlyRequest("Q", ".REQ");
+  AppendText(DayLog(data_.Dir(), "SMSOUT"),
+             "t," + name + ",+1,Test Modem,ERROR -- Modem error: +CMS ERROR: 500,1,x\r\n");
+  ASSERT_TRUE(DeleteFileA((data_.Dir() / ("Q\\" + name)).c_str()));
+  EXPECT_TRUE(Shows(page, IDC_TESTMSG_SMS_STATUS, "Status:  ERROR"));
+  EXPECT_EQ(Status(page, IDC_TESTMSG_SMS_DETAIL), "ERROR -- Modem error: +CMS ERROR: 500");
+
+  // Cancel while the gateway holds the request: the page stops the services,
+  // deletes it and starts them again; the test ends without a verdict.
+  WriteSetting(ini_.c_str(), "SMSGW", "TestQueueHold", "Open");
+  ASSERT_TRUE(ui::WaitUntil([&] { return ui::IsItemEnabled(page, IDC_TESTMSG_SEND_SMS); }, 5000));
+  ui::ClickItem(page, IDC_TESTMSG_SEND_SMS);
+  ASSERT_TRUE(ui::WaitUntil([&] { return !OnlyRequest("Q", ".REQ").empty(); }, 5000));
+  request = data_.Dir() / ("Q\\" + OnlyRequest("Q", ".REQ"));
+  ASSERT_TRUE(ui::WaitUntil(
+      [&] {
+        HANDLE h = CreateFileA(request.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                               nullptr, OPEN_EXISTING, 0, nullptr);
+        if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+        return h == INVALID_HANDLE_VALUE && GetLastError() == ERROR_SHARING_VIOLATION;
+      },
+      10000))
+      << "the gateway does not hold the request";
+  ASSERT_TRUE(ui::WaitUntil([&] { return ui::IsItemVisible(page, IDC_TESTMSG_CANCEL); }, 5000));
+  ui::ClickItem(page, IDC_TESTMSG_CANCEL);
+  EXPECT_TRUE(ui::WaitUntil([&] { return !PathExists(request); }, 150000));
+  EXPECT_TRUE(Shows(page, IDC_TESTMSG_SMS_STATUS, "", 150000));
+  EXPECT_EQ(Status(page, IDC_TESTMSG_SMS_DETAIL), "");
+  EXPECT_TRUE(WaitForState("ZarqSMS", SERVICE_RUNNING, 30000));
+}
+
+TEST_F(TestMessagePage, SendsTheMmsTemplateWithItsControlFileAndFollowsIt) {
+  WriteSetting(ini_.c_str(), "SMSGW", "Modem1", "Test Modem");
+  WriteSetting(ini_.c_str(), "SMSGW", "TestQueueHold", "Idle");
+  // The template the build ships, or one of our own beside the program while
+  // this test runs: bigger than one copy buffer, with every byte value.
+  std::string templatePath = BinDirectory() + "MMSTEST.MMS";
+  bool ownTemplate = !PathExists(templatePath);
+  std::string bytes;
+  for (int i = 0; i < 40000; ++i) bytes.push_back(char(i * 7 % 256));
+  ASSERT_TRUE(app_.StartConfig());
+  HWND sheet = ui::FindSheet(app_.Id(), kStartMs);
+  ASSERT_TRUE(sheet);
+  HWND page = ui::SelectPage(sheet, kTestMessageTab);
+  // An MMSC that leaves its queue alone: the gateway stand-in idling under the MMSC's name.
+  ASSERT_TRUE(StartByHand("ZarqSMS", BinDirectory() + "ZARQGATESVC.EXE"));
+  ASSERT_TRUE(StartByHand("ZarqMMSC", BinDirectory() + "ZARQGATESVC.EXE"));
+  ui::SetItemText(page, IDC_TESTMSG_NUMBER, "+15550100100");
+  ASSERT_TRUE(ui::WaitUntil([&] { return ui::IsItemEnabled(page, IDC_TESTMSG_SEND_MMS); }, 10000));
+  if (ownTemplate) {
+    // Without the template: its path, under its own caption, and nothing written.
+    ui::ClickItem(page, IDC_TESTMSG_SEND_MMS);
+    ui::MessageBoxInfo box;
+    ASSERT_TRUE(ui::FindMessageBox(app_.Id(), &box, 15000));
+    EXPECT_EQ(box.caption, "Error locating MMS message template file");
+    EXPECT_EQ(box.text, templatePath);
+    EXPECT_EQ(box.icon, ui::Icon::Error);
+    ui::AnswerMessageBox(box, IDOK);
+    EXPECT_TRUE(FilesIn(data_.Dir() / "VASPQ\\*").empty());
+    WriteFileText(templatePath, bytes);
+  } else {
+    bytes = ReadFileText(templatePath);
+  }
+  ui::ClickItem(page, IDC_TESTMSG_SEND_MMS);
+  EXPECT_TRUE(Shows(page, IDC_TESTMSG_MMS_STATUS, "Status:  Waiting"));
+  std::string message = OnlyRequest("VASPQ", ".MMS"), control = OnlyRequest("VASPQ", ".INI");
+  ASSERT_FALSE(message.empty());
+  EXPECT_EQ(control.substr(0, 8), message.substr(0, 8));
+  std::string controlPath = data_.Dir() / ("VASPQ\\" + control);
+  EXPECT_EQ(ReadFileText(controlPath), "[Recipients]\r\nRecip1=+15550100100/TYPE=VASP:zarqlocal\r\n");
+  EXPECT_TRUE(ReadFileText(data_.Dir() / ("VASPQ\\" + message)) == bytes) << "the copy differs from the template";
+  if (ownTemplate) DeleteFileA(templatePath.c_str());
+
+  std::string errorFile = data_.Dir() / "MMSCROUTE--zarqlocal.ERR";
+  WriteFileText(errorFile, "Connection refused");
+  EXPECT_TRUE(Shows(page, IDC_TESTMSG_MMS_STATUS, "Status:  Connection Error"));
+  EXPECT_EQ(Status(page, IDC_TESTMSG_MMS_DETAIL), "Connection refused");
+  DeleteFileA(errorFile.c_str());
+  EXPECT_TRUE(Shows(page, IDC_TESTMSG_MMS_STATUS, "Status:  Waiting"));
+  WritePrivateProfileStringA("Routing", "RetryCount", "2", controlPath.c_str());
+  WritePrivateProfileStringA("Routing", "LastErrorInfo", "HTTP 503", controlPath.c_str());
+  EXPECT_TRUE(Shows(page, IDC_TESTMSG_MMS_STATUS, "Status:  Retry pending, 2 attempts"));
+  EXPECT_EQ(Status(page, IDC_TESTMSG_MMS_DETAIL), "Last Error Info:  HTTP 503");
+  AppendText(DayLog(data_.Dir(), "MMSC"), "1,2,3,4,5,Connection failed," + message + ",8\r\n");
+  ASSERT_TRUE(DeleteFileA((data_.Dir() / ("VASPQ\\" + message)).c_str()));
+  EXPECT_TRUE(Shows(page, IDC_TESTMSG_MMS_STATUS, "Status:  ERROR"));
+  EXPECT_EQ(Status(page, IDC_TESTMSG_MMS_DETAIL), "Connection failed," + message);
+}
+
+}  // namespace
