@@ -15,3 +15,7 @@ int ShowMessageF(HWND owner, UINT type, const char* format, ...) {
   va_end(args);
   return ShowMessage(owner, text, type);
 }
+
+int ShowMessageCaptioned(HWND owner, const char* text, const char* caption, UINT type) {
+  return MessageBoxA(owner, text, caption, type);
+}

@@ -8,6 +8,7 @@ extern const PageDefinition kServerPage;
 extern const PageDefinition kDebugLogPage;
 extern const PageDefinition kWizardAddModemPage;
 extern const PageDefinition kModemPage;
+extern const PageDefinition kStatusPage;
 
 // The modal "Add Modem" dialog. `result` holds 500 bytes: on 1 the tested
 // modem's name, followed by "\tPIN=" and the PIN when one was typed; on 0 it
@@ -18,3 +19,7 @@ INT_PTR RunAddModemDialog(HWND owner, char* result);
 // DIALOG_SMSQ), modal, with `owner` as parent.
 enum class MessageListKind { OutboundSms, OutboundMms, ReceivedSms, ReceivedMms };
 void ShowMessageList(HWND owner, MessageListKind kind);
+
+// The modal event log viewer (template DIALOG_EVENT) with `owner` as parent:
+// 1 for OK, 0 for Cancel.
+INT_PTR RunEventLogDialog(HWND owner);
