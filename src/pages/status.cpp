@@ -44,11 +44,6 @@ struct StatusPageState {
   bool serviceToggleBusy = false;  // the check box handler runs: the refresh leaves the box alone
 };
 
-// The services as one tick sees them.
-struct ServiceStates {
-  bool smsInstalled, smsActive, mmscInstalled, mmscActive;
-};
-
 struct CounterRow {
   const char* names[2];  // summed cell by cell; the second may be null
   int cells[3];          // today, last 7 days, last 30 days
@@ -151,7 +146,7 @@ void ShowAlertText(HWND page, int id, const char* text, bool red, bool* alert) {
 }
 
 // The modems' route errors, "name : error" a line, while the SMS gateway runs.
-void RefreshInformation(HWND page, StatusPageState* state, const ServiceStates& services, const char* privateDir) {
+void RefreshInformation(HWND page, StatusPageState* state, const ServicePairState& services, const char* privateDir) {
   if (!services.smsInstalled || !services.smsActive) {
     ShowAlertText(page, IDC_STATUS_INFO, "Service is NOT active", true, &state->infoAlert);
     return;
@@ -186,7 +181,7 @@ const char* GatewayProblem(Gateway which, bool installed, bool active, const cha
   return problem;
 }
 
-void RefreshStatusLine(HWND page, StatusPageState* state, const ServiceStates& s) {
+void RefreshStatusLine(HWND page, StatusPageState* state, const ServicePairState& s) {
   const char* problem = GatewayProblem(Gateway::Sms, s.smsInstalled, s.smsActive, "ERROR:  Web Port already in use",
                                        "ERROR:  SMPP Server Port already in use");
   if (!problem)
@@ -220,7 +215,7 @@ void RefreshCounters(HWND page, const char* privateDir) {
   }
 }
 
-void RefreshControls(HWND page, const StatusPageState* state, const ServiceStates& s) {
+void RefreshControls(HWND page, const StatusPageState* state, const ServicePairState& s) {
   bool installed = s.smsInstalled && s.mmscInstalled;
   bool ticked = IsDlgButtonChecked(page, IDC_STATUS_RUN_AS_SERVICE) == BST_CHECKED;
   if (ticked != installed && !state->serviceToggleBusy)
@@ -233,9 +228,8 @@ void RefreshControls(HWND page, const StatusPageState* state, const ServiceState
 void Refresh(HWND page) {
   StatusPageState* state = StateOf<StatusPageState>(page);
   if (!state) return;
-  // Each service is asked once a tick; every step below sees the same answers.
-  ServiceStates services = {IsSmsServiceInstalled(), IsSmsServiceActive(), IsMmscServiceInstalled(),
-                            IsMmscServiceActive()};
+  // The services are asked once a tick; every step below sees the same answers.
+  ServicePairState services = QueryServicePair();
   char privateDir[MAX_PATH];
   GetPrivateDataDirectory(privateDir);
   RefreshQueues(page, state);
