@@ -348,9 +348,11 @@ BOOL WINAPI ElfReadEventLogA(HANDLE log, DWORD flags, DWORD recordNumber, LPVOID
   DWORD oldest = records.front().recordNumber, newest = records.back().recordNumber;
   DWORD start = seek ? recordNumber : h->position;
   if (!seek && (!start || (forwards && start < oldest))) start = forwards ? oldest : newest;
-  if (start < oldest || start > newest) return Fail(seek ? ERROR_INVALID_PARAMETER : ERROR_HANDLE_EOF);
-
-  size_t i = start - oldest;
+  size_t i = 0;
+  while (i < records.size() && records[i].recordNumber != start) ++i;
+  if (start < oldest || start > newest || i == records.size())
+    return Fail(seek ? ERROR_INVALID_PARAMETER : ERROR_HANDLE_EOF);
+  size_t first = i;
   DWORD total = 0, next = start;
   while (i < records.size() && total + records[i].length <= bufferSize) {
     std::memcpy(static_cast<unsigned char*>(buffer) + total, bytes.data() + offsets[i], records[i].length);
@@ -363,7 +365,7 @@ BOOL WINAPI ElfReadEventLogA(HANDLE log, DWORD flags, DWORD recordNumber, LPVOID
     }
   }
   if (!total) {
-    *needed = records[start - oldest].length;
+    *needed = records[first].length;
     return Fail(ERROR_INSUFFICIENT_BUFFER);
   }
   *read = total;

@@ -95,19 +95,18 @@ void ReadNewRecords(HWND dialog, const EventLogFunctions& log, HANDLE handle, Ev
   }
 }
 
-HANDLE OpenApplicationLog(HWND dialog) {
-  HANDLE handle = EventLog().OpenEventLogA(nullptr, "Application");
-  if (!handle) ShowMessage(dialog, "Unable to open event log", MB_OK | MB_ICONERROR);
-  return handle;
-}
+void ShowUnableToOpen(HWND dialog) { ShowMessage(dialog, "Unable to open event log", MB_OK | MB_ICONERROR); }
 
 void Refresh(HWND dialog) {
   EventLogDialogState* state = StateOf<EventLogDialogState>(dialog);
   if (!state || state->refreshing) return;
   state->refreshing = true;
-  if (HANDLE handle = OpenApplicationLog(dialog)) {
-    ReadNewRecords(dialog, EventLog(), handle, state);
-    EventLog().CloseEventLog(handle);
+  const EventLogFunctions& log = EventLog();
+  if (HANDLE handle = log.OpenEventLogA(nullptr, "Application")) {
+    ReadNewRecords(dialog, log, handle, state);
+    log.CloseEventLog(handle);
+  } else {
+    ShowUnableToOpen(dialog);
   }
   state->refreshing = false;
 }
@@ -118,10 +117,14 @@ void OnClear(HWND dialog) {
                   "from applications other than ZarqSMS.\r\n\r\nContinue?",
                   MB_YESNO | MB_ICONQUESTION) != IDYES)
     return;
-  HANDLE handle = OpenApplicationLog(dialog);
-  if (!handle) return;
-  EventLog().ClearEventLogA(handle, nullptr);  // its outcome shows in the next refresh
-  EventLog().CloseEventLog(handle);
+  const EventLogFunctions& log = EventLog();
+  HANDLE handle = log.OpenEventLogA(nullptr, "Application");
+  if (!handle) {
+    ShowUnableToOpen(dialog);
+    return;
+  }
+  log.ClearEventLogA(handle, nullptr);  // its outcome shows in the next refresh
+  log.CloseEventLog(handle);
   SendDlgItemMessageA(dialog, IDC_EVENT_LIST, LB_RESETCONTENT, 0, 0);
   StateOf<EventLogDialogState>(dialog)->nextRecord = 0;
   PostMessageA(dialog, WM_TIMER, kRefreshTimer, 0);
