@@ -64,24 +64,6 @@ TEST(EventRecords, LineHasTimeTypeWordAndFirstString) {
   EXPECT_EQ(Line(Record(7, 4, "ZarqSMS", {"abc"}), nullptr, 8), "Info: a");
 }
 
-TEST(EventRecords, WalkFollowsEachRecordsLengthAndMatchesTheSourceIgnoringCase) {
-  std::vector<unsigned char> chunk;
-  const char* sources[] = {"ZarqSMS", "ZarqMMSC", "zarqsms", "Other"};
-  for (uint32_t n = 0; n < 4; ++n) {
-    std::vector<unsigned char> r = Record(10 + n, 4, sources[n], {std::string(n * 5, 'a')});
-    chunk.insert(chunk.end(), r.begin(), r.end());
-  }
-  std::vector<std::string> seen;
-  size_t at = 0;
-  EventRecordView v;
-  while (ViewEventRecord(chunk.data(), chunk.size(), at, &v)) {
-    seen.push_back(std::to_string(v.recordNumber) + (EventSourceIs(v, "ZarqSMS") ? "+" : "-"));
-    at += v.length;
-  }
-  EXPECT_EQ(at, chunk.size());
-  EXPECT_EQ(seen, (std::vector<std::string>{"10+", "11-", "12+", "13-"}));
-}
-
 TEST(EventRecords, RecordsThatDoNotFitOrLieAboutThemselvesStopTheWalk) {
   std::vector<unsigned char> r = Record(1, 4, "ZarqSMS", {"text"});
   EventRecordView v;
