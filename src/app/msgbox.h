@@ -7,5 +7,5 @@ extern const char kProductTitle[];
 int ShowMessage(HWND owner, const char* text, UINT type);
 // printf-style text, at most 1023 characters.
 int ShowMessageF(HWND owner, UINT type, const char* format, ...);
-// The few boxes whose caption is not the product title.
+// The few boxes whose caption is not the product title ("Warning", "Remove Service").
 int ShowMessageCaptioned(HWND owner, const char* text, const char* caption, UINT type);

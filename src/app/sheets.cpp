@@ -94,7 +94,7 @@ const PageEntry kWizardPages[] = {
 };
 
 const PageEntry kConfigurationPages[] = {
-    {"DIALOG_STATUS", &kPlainPage, "Status"},
+    {"DIALOG_STATUS", &kStatusPage, "Status"},
     {"DIALOG_MODEM", &kModemPage, "Modem"},
     {"DIALOG_SERVER", &kServerPage, "Server"},
     {"DIALOG_SMSUSERS", &kUsersPage, "Users"},

@@ -28,9 +28,10 @@ void EndBusyCursor(HCURSOR previous) {
 }
 
 bool SetTextIfChanged(HWND control, const char* text) {
-  char current[501];
+  char current[1025];
   current[0] = '\0';
-  GetWindowTextA(control, current, sizeof current);
+  // A text longer than the buffer could never compare equal: it is set.
+  if (std::strlen(text) < sizeof current - 1) GetWindowTextA(control, current, sizeof current);
   if (lstrcmpiA(current, text) == 0) return false;
   SetWindowTextA(control, text);
   return true;

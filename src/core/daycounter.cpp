@@ -24,3 +24,30 @@ uint32_t CounterValue(const unsigned char* bytes, size_t size, unsigned day) {
   return uint32_t(bytes[at]) | uint32_t(bytes[at + 1]) << 8 | uint32_t(bytes[at + 2]) << 16 |
          uint32_t(bytes[at + 3]) << 24;
 }
+
+bool CounterNeedsPreviousYear(unsigned year, unsigned month, unsigned day) {
+  return CounterDayOfYear(year, month, day) < 30;
+}
+
+DayCounts SumDayCounters(unsigned year, unsigned month, unsigned day, const unsigned char* thisYear,
+                         size_t thisSize, const unsigned char* lastYear, size_t lastSize) {
+  DayCounts c;
+  unsigned d = CounterDayOfYear(year, month, day);
+  if (!thisYear) thisSize = 0;
+  if (!lastYear) lastSize = 0;
+  c.today = CounterValue(thisYear, thisSize, d);
+  for (unsigned back = 0; back < 30 && back < d; ++back) {
+    uint32_t v = CounterValue(thisYear, thisSize, d - back);
+    if (back < 7) c.last7 += v;
+    c.last30 += v;
+  }
+  if (d < 30 && year > 0) {
+    unsigned last = CounterLastDay(year - 1);
+    for (unsigned back = 0; back < 30 - d; ++back) {
+      uint32_t v = CounterValue(lastYear, lastSize, last - back);
+      if (d + back < 7) c.last7 += v;
+      c.last30 += v;
+    }
+  }
+  return c;
+}

@@ -23,3 +23,18 @@ void CounterFileName(const char* name, unsigned year, char* out, size_t outSize)
 // Count of day d (1..366) from the bytes of a counter file; 0 for days the
 // bytes do not cover.
 uint32_t CounterValue(const unsigned char* bytes, size_t size, unsigned day);
+
+// The three cells of a counter row: today, the 7 and the 30 consecutive days
+// ending with today.
+struct DayCounts {
+  uint32_t today = 0, last7 = 0, last30 = 0;
+};
+
+// The previous year's file is read only when the 30 days reach back into it.
+bool CounterNeedsPreviousYear(unsigned year, unsigned month, unsigned day);
+
+// The cells for a local date from the bytes of this year's file and of the
+// previous year's (null or short for a missing or short file). Days before
+// 1 January are taken back from the previous year's last day.
+DayCounts SumDayCounters(unsigned year, unsigned month, unsigned day, const unsigned char* thisYear,
+                         size_t thisSize, const unsigned char* lastYear, size_t lastSize);

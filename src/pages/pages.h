@@ -12,6 +12,7 @@ extern const PageDefinition kWizardAddModemPage;
 extern const PageDefinition kModemPage;
 extern const PageDefinition kTwoWayPage;
 extern const PageDefinition kTestMessagePage;
+extern const PageDefinition kStatusPage;
 
 // The modal "Add Modem" dialog. `result` holds 500 bytes: on 1 the tested
 // modem's name, followed by "\tPIN=" and the PIN when one was typed; on 0 it
@@ -35,3 +36,6 @@ struct UserDialogResult {
   unsigned char record[UserRecord::kSize];
 };
 UserDialogResult RunUserDialog(HWND owner, SMSUSERFILE store, const unsigned char* record);
+// The modal event log viewer (template DIALOG_EVENT) with `owner` as parent:
+// 1 for OK, 0 for Cancel.
+INT_PTR RunEventLogDialog(HWND owner);

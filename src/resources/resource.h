@@ -17,3 +17,5 @@
 #include "twowaycommand.h"
 #include "mm7.h"
 #include "testmsg.h"
+#include "status.h"
+#include "eventview.h"

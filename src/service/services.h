@@ -40,3 +40,11 @@ enum : unsigned {
 };
 bool OpenStatusBlock(Gateway which, StatusBlock* block);
 void CloseStatusBlock(StatusBlock* block);
+
+// What IsSmsServiceInstalled, IsSmsServiceActive, IsMmscServiceInstalled and
+// IsMmscServiceActive answer, asked of the service manager in one pass (for
+// the pages that poll all four every second).
+struct ServicePairState {
+  bool smsInstalled = false, smsActive = false, mmscInstalled = false, mmscActive = false;
+};
+ServicePairState QueryServicePair();

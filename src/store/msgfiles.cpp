@@ -83,9 +83,15 @@ void ReadMmsControlFile(const char* controlPath, MmsControlInfo* info) {
 }
 
 void ReadRouteErrorFile(const char* route, RouteKind kind, char* text) {
+  char dir[MAX_PATH];
+  GetPrivateDataDirectory(dir);
+  ReadRouteErrorFileIn(dir, route, kind, text);
+}
+
+void ReadRouteErrorFileIn(const char* privateDir, const char* route, RouteKind kind, char* text) {
   text[0] = '\0';
   char path[MAX_PATH];
-  GetPrivateDataDirectory(path);
+  CopyBounded(path, sizeof path, privateDir);
   char name[MAX_PATH];
   RouteErrorFileName(route, kind, name, sizeof name);
   if (std::strlen(path) + std::strlen(name) >= sizeof path) return;

@@ -38,6 +38,8 @@ void ReadMmsControlFile(const char* controlPath, MmsControlInfo* info);
 // failing route, from its ".ERR" file in the private data directory; empty
 // when the file is missing, unreadable or empty.
 void ReadRouteErrorFile(const char* route, RouteKind kind, char* text);
+// The same with the private data directory already known (many routes in a row).
+void ReadRouteErrorFileIn(const char* privateDir, const char* route, RouteKind kind, char* text);
 
 // A file time as local time "%04d-%02d-%02d %02d:%02d:%02d" (`out` holds 20).
 void FileTimeText(const FILETIME& utc, char* out);

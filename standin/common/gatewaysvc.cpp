@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "core/textrules.h"
+#include "events.h"
 #include "gateway/zarqacct.h"
 
 namespace gatewaysvc {
@@ -92,8 +93,9 @@ struct Listener {
   SOCKET socket = INVALID_SOCKET;
 };
 
-SOCKET OpenListener(unsigned port) {
+SOCKET OpenListener(unsigned port, int* error) {
   SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  *error = s == INVALID_SOCKET ? WSAGetLastError() : 0;
   if (s == INVALID_SOCKET) return s;
   BOOL exclusive = TRUE;
   setsockopt(s, SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&exclusive), sizeof exclusive);
@@ -102,6 +104,7 @@ SOCKET OpenListener(unsigned port) {
   addr.sin_addr.s_addr = htonl(INADDR_ANY);
   addr.sin_port = htons(static_cast<u_short>(port));
   if (bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || listen(s, SOMAXCONN) != 0) {
+    *error = WSAGetLastError();
     closesocket(s);
     return INVALID_SOCKET;
   }
@@ -111,13 +114,23 @@ SOCKET OpenListener(unsigned port) {
 }
 
 // Opens every configured port that is not open yet and publishes which ones
-// another program holds.
+// another program holds; a port newly refused is reported once.
 void BindPorts(Listener* listeners, int count, unsigned char* view) {
   for (int i = 0; i < count; ++i) {
     Listener& l = listeners[i];
     if (l.port == 0 || l.socket != INVALID_SOCKET) continue;
-    l.socket = OpenListener(l.port);
-    view[l.conflictByte] = l.socket == INVALID_SOCKET ? 1 : 0;
+    int error = 0;
+    l.socket = OpenListener(l.port, &error);
+    unsigned char conflict = l.socket == INVALID_SOCKET ? 1 : 0;
+    if (conflict && !view[l.conflictByte]) {
+      char text[160];
+      if (error == WSAEADDRINUSE)
+        snprintf(text, sizeof text, "%s %u already in use", g_desc->ports[i].key, l.port);
+      else
+        snprintf(text, sizeof text, "%s %u cannot be opened (error %d)", g_desc->ports[i].key, l.port, error);
+      ReportGatewayEvent(g_desc->serviceName, EVENTLOG_ERROR_TYPE, text);
+    }
+    view[l.conflictByte] = conflict;
   }
 }
 
@@ -209,6 +222,9 @@ void WINAPI ServiceMain(DWORD, char**) {
   BindPorts(listeners, count, block.view);
   HANDLE worker = g_desc->worker ? CreateThread(nullptr, 0, RunWorker, nullptr, 0, nullptr) : nullptr;
   Report(SERVICE_RUNNING);
+  char event[128];
+  snprintf(event, sizeof event, "%s service started", g_desc->serviceName);
+  ReportGatewayEvent(g_desc->serviceName, EVENTLOG_INFORMATION_TYPE, event);
 
   // Message processing (queues, logs, counters) will run in this loop.
   DWORD lastBind = GetTickCount();
@@ -230,6 +246,8 @@ void WINAPI ServiceMain(DWORD, char**) {
     if (listeners[i].socket != INVALID_SOCKET) closesocket(listeners[i].socket);
   if (winsock) WSACleanup();
   CloseHandle(g_stopEvent);
+  snprintf(event, sizeof event, "%s service stopped", g_desc->serviceName);
+  ReportGatewayEvent(g_desc->serviceName, EVENTLOG_INFORMATION_TYPE, event);
   Report(SERVICE_STOPPED);
 }
 

@@ -120,7 +120,14 @@ TEST_F(AppTest, ServerPageLoadsAndSavesPortsByItsRules) {
     WriteFileText(MmscIni(), "[MMSC]\r\nWebPort=1\r\n");
     EXPECT_TRUE(ui::WaitUntil([&] { return ui::IsItemEnabled(sheet, ui::kApplyButton); }, 5000)) << "case " << i;
     ui::PressButton(sheet, PSBTN_APPLYNOW);
-    EXPECT_TRUE(ui::WaitUntil([&] { return IniValue(SmsgwIni(), "SMSGW", "WebPort") == c.savedWeb; }, 5000))
+    // Each key is its own write: wait for the last of them, not the first.
+    EXPECT_TRUE(ui::WaitUntil(
+        [&] {
+          return IniValue(SmsgwIni(), "SMSGW", "WebPort") == c.savedWeb &&
+                 IniValue(SmsgwIni(), "SMSGW", "SMPPPort") == c.savedSmpp &&
+                 IniValue(MmscIni(), "MMSC", "WebPort") == c.savedMm7;
+        },
+        5000))
         << "case " << i << ": " << IniValue(SmsgwIni(), "SMSGW", "WebPort");
     EXPECT_EQ(IniValue(SmsgwIni(), "SMSGW", "SMPPPort"), c.savedSmpp) << "case " << i;
     EXPECT_EQ(IniValue(MmscIni(), "MMSC", "WebPort"), c.savedMm7) << "case " << i;
