@@ -3,7 +3,8 @@
 # a silent install puts the files, the Start-menu entries and the Add/Remove
 # Programs entry in place; the installed program installs and starts its
 # services; a silent uninstall removes the services (through the program),
-# the files and the entry, and keeps the gateway's data directory.
+# the files and the entry, and keeps the gateway's data directory; an
+# uninstall with its user interface deletes the data when asked to.
 #   tests/package/install_test.sh PACKAGE.msi
 # Prints one line per failed check and "package: N passed, M failed".
 set -u
@@ -75,6 +76,20 @@ done
 [ ! -e "${menus[0]}" ] && [ ! -e "${menus[1]}" ]; check $? "Start-menu folder removed"
 [ -z "$(uninstall_entry)" ]; check $? "Add/Remove Programs entry removed"
 [ -f "$data/SMSGW.INI" ] && [ -f "$data/operator-note.txt" ]; check $? "data directory kept by a silent uninstall"
+
+# With a user interface the uninstaller lets the program ask whether the
+# data directory goes too; the administrator says Yes.
+wine msiexec.exe /i "$winmsi" /qn >/dev/null
+check $? "msiexec /i again exits 0"
+wine msiexec.exe /x "$winmsi" /qb >/dev/null &
+uninstall=$!
+wine "$root/build/win64/bin/package_answer_box.exe" "Zarq SMS/MMS Gateway Lite Edition (v2012.02.16)" \
+  "Delete Configuration files for ZarqSMS?" 6 180 >/dev/null
+check $? "an uninstall with its user interface asks \"Delete Configuration files for ZarqSMS?\""
+wait $uninstall
+check $? "msiexec /x /qb exits 0"
+[ ! -e "$data" ]; check $? "data directory deleted on the administrator's Yes"
+[ ! -e "$app" ]; check $? "program folder removed again"
 
 /usr/lib/wine/wineserver64 -k 2>/dev/null
 echo "package: $passed passed, $failed failed"
