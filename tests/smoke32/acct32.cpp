@@ -13,6 +13,7 @@
 
 #include "gateway/records.h"
 #include "gateway/zarqacct.h"
+#include "recordstore.h"
 
 namespace {
 
@@ -62,7 +63,8 @@ void MakeUser(unsigned char* record, const char* name, const char* password) {
 }
 
 // Add, find without regard to case, replace, delete, and the file's 522-byte
-// records on disk: the 32-bit build must share the store with the services.
+// records behind its header on disk: the 32-bit build must share the store
+// with the services and the 64-bit build.
 void CheckUserStore() {
   SMSUSERFILE file = nullptr;
   Check(SMSOpenUserFile(&file, SMS_USERFILE_READWRITE) != 0, "SMSOpenUserFile for writing");
@@ -88,8 +90,9 @@ void CheckUserStore() {
   GetProgramDataDirectory(dir);
   WIN32_FILE_ATTRIBUTE_DATA info;
   std::string store = std::string(dir) + "SMSUSERS.DAT";
-  Check(GetFileAttributesExA(store.c_str(), GetFileExInfoStandard, &info) && info.nFileSizeLow == UserRecord::kSize,
-        "SMSUSERS.DAT holds one 522-byte record");
+  Check(GetFileAttributesExA(store.c_str(), GetFileExInfoStandard, &info) &&
+            info.nFileSizeLow == RecordStore::kHeaderSize + UserRecord::kSize,
+        "SMSUSERS.DAT holds its header and one 522-byte record, not " + std::to_string(info.nFileSizeLow) + " bytes");
 
   Check(SMSOpenUserFile(&file, SMS_USERFILE_READ) != 0, "SMSOpenUserFile for reading");
   if (!file) return;
