@@ -11,3 +11,5 @@
 #include "modem.h"
 #include "server.h"
 #include "debuglog.h"
+#include "messagelist.h"
+#include "mmsview.h"
