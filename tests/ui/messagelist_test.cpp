@@ -43,6 +43,47 @@ void WaitNextSecond() {
   ui::WaitUntil([&] { return GetSystemTime(&now), now.wSecond != start.wSecond; }, 2000);
 }
 
+// A directory link: under Wine a Unix symbolic link (which Wine shows as a
+// reparse point), made by the system's ln, since Wine makes no junctions of
+// its own; elsewhere a directory symbolic link.
+bool MakeDirectoryLink(const std::string& link, const std::string& target) {
+  typedef char*(CDECL * UnixName)(const WCHAR*);
+  auto unixName = reinterpret_cast<UnixName>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+  if (!unixName) {
+    CreateSymbolicLinkA(link.c_str(), target.c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY);
+  } else {
+    std::string names[2];
+    const std::string* paths[2] = {&target, &link};
+    for (int i = 0; i < 2; ++i) {
+      // The link does not exist yet: its directory's Unix name, then its own name.
+      std::string path = i ? paths[i]->substr(0, paths[i]->find_last_of('\\')) : *paths[i];
+      WCHAR wide[MAX_PATH];
+      MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
+      char* name = unixName(wide);
+      if (!name) return false;
+      names[i] = name;
+      HeapFree(GetProcessHeap(), 0, name);
+      if (i) names[i] += "/" + paths[i]->substr(paths[i]->find_last_of('\\') + 1);
+    }
+    std::string command = "/bin/ln -s \"" + names[0] + "\" \"" + names[1] + "\"";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+      return false;
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+  }
+  return ui::WaitUntil(
+      [&] {
+        DWORD a = GetFileAttributesA(link.c_str());
+        return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_REPARSE_POINT) &&
+               PathExists(link + "\\keep.txt");
+      },
+      5000);
+}
+
 class MessageListTest : public AppTest {
  protected:
   void SetUp() override {
@@ -349,28 +390,33 @@ TEST_F(MessageListTest, AFileHeldOpenLeavesTheListAtOnceAndTheDiskWhenReleased) 
   CloseHandle(second);
 }
 
-TEST_F(MessageListTest, DeletingAReceivedMmsTakesItsPartsOnlyWithItsHeader) {
+TEST_F(MessageListTest, DeletingAReceivedMmsTakesItsPartsOnlyWithItsHeaderAndNeverFollowsALink) {
   kind_ = kReceivedMms;
   for (int i = 0; i < 2; ++i) {
     Add(i);
     CreateDirectoryA((dir_ / Format("MMS-IN\\M%05d", i)).c_str(), nullptr);
     WriteFileText(dir_ / Format("MMS-IN\\M%05d\\text.txt", i), "hello");
   }
+  // A third message whose part directory is a link to a directory elsewhere.
   std::string outside = dir_ / "outside";
   CreateDirectoryA(outside.c_str(), nullptr);
   WriteFileText(outside + "\\keep.txt", "x");
+  Add(2);
+  bool linked = MakeDirectoryLink(dir_ / "MMS-IN\\M00002", outside);
   HANDLE held = CreateFileA((dir_ / "MMS-IN\\M00001.HDR").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                             OPEN_EXISTING, 0, nullptr);
   ASSERT_TRUE(Open(kReceivedMms));
-  Select(0);
-  Select(1, MK_CONTROL);
+  for (int row = 0; row < 3; ++row) Select(row, MK_CONTROL);
   ui::PressKey(list_, VK_DELETE);
-  ui::AnswerMessageBox(ExpectQuestion("Delete 2 messages?"), IDYES);
+  ui::AnswerMessageBox(ExpectQuestion("Delete 3 messages?"), IDYES);
   EXPECT_TRUE(WaitRows(0));
   EXPECT_FALSE(PathExists(dir_ / "MMS-IN\\M00000.HDR"));
   EXPECT_FALSE(PathExists(dir_ / "MMS-IN\\M00000"));
   EXPECT_TRUE(PathExists(dir_ / "MMS-IN\\M00001.HDR"));
   EXPECT_TRUE(PathExists(dir_ / "MMS-IN\\M00001\\text.txt"));
+  EXPECT_FALSE(PathExists(dir_ / "MMS-IN\\M00002.HDR"));
+  EXPECT_TRUE(PathExists(outside + "\\keep.txt"));
+  if (!linked) ADD_FAILURE() << "no directory link could be made here; the link case went untested";
   CloseHandle(held);
   Refresh();
   EXPECT_EQ(ui::ListRowCount(list_), 1);
