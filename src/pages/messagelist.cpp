@@ -139,10 +139,25 @@ void RememberSelectedPath(const MessageListDialogState* s, char* path) {
     CopyBounded(path, kRelativePathSize, ListRecordField(s->store->list[row], 0));
 }
 
+// Clears the selected and focused state of every row. Row by row when few are
+// selected: the control's "all rows" form visits each of thousands of rows.
+void ClearSelection(HWND list) {
+  const UINT both = LVIS_SELECTED | LVIS_FOCUSED;
+  if (ListView_GetSelectedCount(list) > 64) {
+    ListView_SetItemState(list, -1, 0, both);
+    return;
+  }
+  for (int row = ListView_GetNextItem(list, -1, LVNI_SELECTED); row >= 0;
+       row = ListView_GetNextItem(list, row, LVNI_SELECTED))
+    ListView_SetItemState(list, row, 0, both);
+  int focused = ListView_GetNextItem(list, -1, LVNI_FOCUSED);
+  if (focused >= 0) ListView_SetItemState(list, focused, 0, both);
+}
+
 void RestoreSelection(const MessageListDialogState* s, const char* path) {
   const MessageListStore& st = *s->store;
   int row = FindListRecordByPath(st.list, st.listed, path, CompareCells);
-  ListView_SetItemState(s->list, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+  ClearSelection(s->list);
   if (row >= 0) {
     ListView_SetItemState(s->list, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
     ListView_SetSelectionMark(s->list, row);
@@ -152,9 +167,10 @@ void RestoreSelection(const MessageListDialogState* s, const char* path) {
   }
 }
 
-void RedrawAllRows(const MessageListDialogState* s) {
-  if (s->store->listed) ListView_RedrawItems(s->list, 0, int(s->store->listed) - 1);
-}
+// Every row shows afresh: the rows in view are drawn again at once, the others
+// ask for their texts when they come into view. (Redrawing row by row costs a
+// region update per row, seconds for 5000 rows.)
+void RedrawAllRows(const MessageListDialogState* s) { InvalidateRect(s->list, nullptr, FALSE); }
 
 void WriteHeader(HWND dialog, const MessageListDialogState* s) {
   char text[200];
@@ -264,7 +280,7 @@ BOOL OnInit(HWND dialog, LPARAM param) {
       SortListRecords(st.list, st.listed, kind.openingKey, CompareCells);
     }
     ListView_SetItemCountEx(s->list, int(st.listed), 0);
-    ListView_SetItemState(s->list, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+    ClearSelection(s->list);
     if (st.listed) ListView_EnsureVisible(s->list, 0, FALSE);
   }
   EndBusyCursor(cursor);
