@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -356,6 +357,26 @@ void OnCellText(MessageListDialogState* s, NMLVDISPINFOW* info) {
   info->item.pszText = st.wideDisplay;
 }
 
+// Typing on the list finds the next row whose ID begins with the typed text.
+LRESULT OnFindRow(MessageListDialogState* s, const NMLVFINDITEMW* find) {
+  if (!(find->lvfi.flags & (LVFI_STRING | LVFI_PARTIAL)) || !find->lvfi.psz) return -1;
+  char typed[kListCellBuffer];
+  int n = WideCharToMultiByte(CP_ACP, 0, find->lvfi.psz, -1, typed, sizeof typed, nullptr, nullptr);
+  if (n <= 1) return -1;
+  const bool partial = (find->lvfi.flags & LVFI_PARTIAL) != 0;
+  MessageListStore& st = *s->store;
+  LockHold hold(st.lock);
+  unsigned start = find->iStart >= 0 && unsigned(find->iStart) < st.listed ? unsigned(find->iStart) : 0;
+  for (unsigned i = 0; i < st.listed; ++i) {
+    unsigned row = (start + i) % st.listed;
+    const char* id = ListRecordField(st.list[row], 1);
+    int length = partial ? std::min(int(std::strlen(id)), n - 1) : -1;
+    if (CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, id, length, typed, partial ? n - 1 : -1) == CSTR_EQUAL)
+      return LRESULT(row);
+  }
+  return -1;
+}
+
 void OnView(HWND dialog, MessageListDialogState* s) {
   SetFocus(s->list);
   MessageListStore& st = *s->store;
@@ -406,9 +427,13 @@ void OnDelete(HWND dialog, MessageListDialogState* s) {
 
 INT_PTR OnNotify(HWND dialog, MessageListDialogState* s, NMHDR* header) {
   if (!s || header->idFrom != IDC_SMSQ_LIST) return FALSE;
+  SetWindowLongPtrA(dialog, DWLP_MSGRESULT, 0);
   switch (header->code) {
     case LVN_GETDISPINFOW:
       OnCellText(s, reinterpret_cast<NMLVDISPINFOW*>(header));
+      return TRUE;
+    case LVN_ODFINDITEMW:
+      SetWindowLongPtrA(dialog, DWLP_MSGRESULT, OnFindRow(s, reinterpret_cast<NMLVFINDITEMW*>(header)));
       return TRUE;
     case LVN_COLUMNCLICK:
       OnColumnClick(s, reinterpret_cast<NMLISTVIEW*>(header)->iSubItem);
@@ -464,11 +489,8 @@ INT_PTR CALLBACK MessageListProc(HWND dialog, UINT message, WPARAM wParam, LPARA
         return TRUE;
       }
       break;
-    case WM_NOTIFY: {
-      INT_PTR handled = OnNotify(dialog, s, reinterpret_cast<NMHDR*>(lParam));
-      if (handled) SetWindowLongPtrA(dialog, DWLP_MSGRESULT, 0);
-      return handled;
-    }
+    case WM_NOTIFY:
+      return OnNotify(dialog, s, reinterpret_cast<NMHDR*>(lParam));
     case WM_TIMER:
       if (s && wParam == kRefreshTimer) OnRefresh(dialog, s);
       return TRUE;

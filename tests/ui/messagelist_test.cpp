@@ -100,7 +100,14 @@ class MessageListTest : public AppTest {
   }
 
   void TearDown() override {
-    if (app_.Running() && dialog_) PostMessageA(dialog_, WM_COMMAND, IDCANCEL, 0);
+    if (app_.Running() && dialog_) {
+      for (HWND w : ui::TopWindows(app_.Id()))  // an MMS view first, then its list
+        if (ui::WindowText(w) == "MMS Message Details") {
+          PostMessageA(w, WM_COMMAND, IDCANCEL, 0);
+          ui::WaitGone(w, kBoxTimeoutMs);
+        }
+      PostMessageA(dialog_, WM_COMMAND, IDCANCEL, 0);
+    }
     app_.WaitExit(10000);
   }
 
@@ -478,6 +485,9 @@ TEST_F(MessageListTest, CellsReadRightInEveryScriptAndStopAt499Characters) {
   EXPECT_EQ(ui::ListCellWide(list_, 4, 1), L"Ren\u00E9");
   EXPECT_EQ(ui::ListCell(list_, 5, 5), std::string(499, 'x'));
   EXPECT_EQ(ui::ListCell(list_, 5, 4), "Received");
+  // Typing finds the row by its ID.
+  PostMessageW(list_, WM_CHAR, L'e', 1);
+  EXPECT_TRUE(WaitSelected({4}));
 }
 
 // The MMS view of a received message, opened with Enter on its row.
