@@ -231,7 +231,8 @@ void DeleteMessageFiles(const ListKindDefinition& kind, const char* full) {
       // still finds its parts.
       DeleteFileA(full);
       if (FileExists(full)) break;
-      char parts[kFullPathSize];
+      if (std::strlen(full) >= MAX_PATH) break;  // a directory whose path would be cut is not touched
+      char parts[MAX_PATH];
       CopyBounded(parts, sizeof parts, full);
       char* dot = std::strrchr(parts, '.');
       char* slash = std::strrchr(parts, '\\');

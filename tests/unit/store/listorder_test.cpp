@@ -73,17 +73,6 @@ TEST(ListOrder, SortsByTheKeysFieldInEitherDirectionWithoutCase) {
   EXPECT_EQ(rows.Column(1).size(), std::string("A|B|C|D|").size());
 }
 
-TEST(ListOrder, SortsFiveThousandRowsConsistently) {
-  std::vector<std::string> names;
-  for (int i = 0; i < 5000; ++i) names.push_back(std::to_string((i * 7919) % 5000));
-  std::vector<std::vector<const char*>> fields;
-  for (const auto& s : names) fields.push_back({s.c_str(), "n", s.c_str()});
-  Rows rows(fields);
-  SortListRecords(rows.r.data(), 5000, -3, NoCase);
-  for (int i = 1; i < 5000; ++i)
-    ASSERT_GE(CompareNoCase(ListRecordField(rows.r[i - 1], 3), ListRecordField(rows.r[i], 3)), 0) << "row " << i;
-}
-
 TEST(ListOrder, FindsTheRememberedPathWithoutCase) {
   Rows rows({{"a.req", "a"}, {"COM1-\\B.REQ", "B"}, {"c.req", "c"}});
   struct {
