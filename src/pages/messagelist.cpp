@@ -350,8 +350,10 @@ void OnCellText(MessageListDialogState* s, NMLVDISPINFOW* info) {
   if (utf8) {
     uint16_t units[kListCellBuffer];
     Utf8CellToUtf16(st.display, units, kListCellBuffer);
-    for (size_t i = 0; i < kListCellBuffer; ++i)
-      if (!(st.wideDisplay[i] = wchar_t(units[i]))) break;
+    for (size_t i = 0; i < kListCellBuffer; ++i) {
+      st.wideDisplay[i] = wchar_t(units[i]);
+      if (!units[i]) break;
+    }
   } else if (!MultiByteToWideChar(CP_ACP, 0, st.display, -1, st.wideDisplay, int(kListCellBuffer))) {
     st.wideDisplay[0] = L'\0';
   }
