@@ -106,6 +106,19 @@ bool IsPlainFile(const char* path) {
 
 void DeleteDirectoryTree(const char* path) {
   if (!path || !*path) return;
+  {
+    // A tree that is itself a junction or link: only the link goes.
+    char link[MAX_PATH];
+    CopyBounded(link, sizeof link, path);
+    size_t end = std::strlen(link);
+    while (end > 0 && link[end - 1] == '\\') link[--end] = '\0';
+    DWORD attributes = GetFileAttributesA(link);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+        (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+      RemoveDirectoryA(link);
+      return;
+    }
+  }
   char pattern[MAX_PATH];
   CopyBounded(pattern, sizeof pattern, path);
   size_t n = std::strlen(pattern);

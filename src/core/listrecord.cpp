@@ -7,10 +7,7 @@
 const char kStatusQueued[] = "Queued";
 const char kStatusReceived[] = "Received";
 
-namespace {
-
-// Backs `n` off so that [text, text + n) does not end inside a UTF-8 sequence.
-size_t WholeUtf8(const char* text, size_t n) {
+size_t WholeUtf8Length(const char* text, size_t n) {
   size_t lead = n;
   while (lead > 0 && n - lead < 4 && (static_cast<unsigned char>(text[lead - 1]) & 0xC0) == 0x80) --lead;
   if (lead == 0) return n;
@@ -18,8 +15,6 @@ size_t WholeUtf8(const char* text, size_t n) {
   size_t need = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
   return (n - (lead - 1) < need) ? lead - 1 : n;
 }
-
-}  // namespace
 
 void BeginListRecord(ListRecordBuilder* b) {
   std::memset(b->buffer, 0, sizeof b->buffer);
@@ -31,7 +26,7 @@ void AddListField(ListRecordBuilder* b, const char* text, bool utf8) {
   if (b->used + 2 > sizeof b->buffer) return;
   size_t room = sizeof b->buffer - b->used - 2;
   size_t n = text ? std::strlen(text) : 0;
-  if (n > room) n = utf8 ? WholeUtf8(text, room) : room;
+  if (n > room) n = utf8 ? WholeUtf8Length(text, room) : room;
   if (n) std::memcpy(b->buffer + b->used, text, n);
   b->buffer[b->used + n] = '\0';
   b->used += n + 1;

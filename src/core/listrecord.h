@@ -27,6 +27,10 @@ void AddListField(ListRecordBuilder* b, const char* text, bool utf8 = false);
 ListRecord* FinishListRecord(ListRecordBuilder* b);
 void FreeListRecord(ListRecord* record);
 
+// The longest prefix of at most `n` bytes of `text` (which holds at least `n`)
+// that does not end inside a UTF-8 sequence.
+size_t WholeUtf8Length(const char* text, size_t n);
+
 // Field `index` of a record; the empty text beyond the last field (any index
 // below kListRecordMaxFields).
 constexpr unsigned kListRecordMaxFields = 16;

@@ -19,3 +19,5 @@
 #include "testmsg.h"
 #include "status.h"
 #include "eventview.h"
+#include "messagelist.h"
+#include "mmsview.h"

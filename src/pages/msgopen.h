@@ -1,0 +1,13 @@
+// How the message lists and the MMS view open a message or a part: Notepad
+// for texts, the shell's "open" for everything else. Failures are ignored:
+// the operator sees that nothing opened.
+#pragma once
+#include <windows.h>
+
+// Starts "NOTEPAD.EXE \"path\"" without waiting for it.
+void OpenMessageInNotepad(const char* path);
+// Asks the shell to "open" `path`, with its directory as working directory.
+void OpenMessageWithShell(HWND owner, const char* path);
+// True when `path`, made absolute and normalised, lies inside `directory`
+// (which ends in a backslash).
+bool IsPathInsideDirectory(const char* directory, const char* path);
