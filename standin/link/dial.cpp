@@ -7,10 +7,12 @@
 #include <ras.h>
 #include <raserror.h>
 
+#include <cstring>
 #include <map>
 #include <memory>
 #include <mutex>
 
+#include "core/atreply.h"
 #include "core/textrules.h"
 #include "gateway/zarqlink.h"
 #include "gatewayaddress.h"
@@ -64,9 +66,20 @@ int ResultOfDial(AtResult result) {
   }
 }
 
+// The modem behind "Modem: name": a modem chosen by its port ("COM3:", as
+// the gateway takes it too) has no driver entry and is dialled on that port.
+bool FindDialModem(const char* name, InstalledModem* modem) {
+  if (name && IsDirectPortName(name)) {
+    modem->name = name;
+    modem->port.assign(name, strlen(name) - 1);
+    return true;
+  }
+  return FindInstalledModem(name, modem) && !modem->port.empty();
+}
+
 int DialModem(const char* profile, const char* modemName, const char* apn, const char* wapGateway) {
   InstalledModem modem;
-  if (!FindInstalledModem(modemName, &modem) || modem.port.empty()) return ERROR_CANNOT_FIND_PHONEBOOK_ENTRY;  // 623
+  if (!FindDialModem(modemName, &modem)) return ERROR_CANNOT_FIND_PHONEBOOK_ENTRY;  // 623
   std::string apnText = apn ? apn : "";
   if (!apnText.empty() && !IsUsableApn(apnText)) return ERROR_INVALID_PARAMETER;
 
@@ -80,7 +93,7 @@ int DialModem(const char* profile, const char* modemName, const char* apn, const
   if (port->Command("AT", 2000) != AtResult::Ok && port->Command("AT", 2000) != AtResult::Ok)
     return ERROR_PORT_OR_DEVICE;  // 692
 
-  unsigned cid = ChooseCidForApn(ReadInitStrings(modem), apnText);
+  unsigned cid = ChooseCidForApn(modem.key.empty() ? std::vector<std::string>() : ReadInitStrings(modem), apnText);
   if (cid == 0) cid = 1;
   if (port->Command(PdpDefinitionCommand(cid, apnText).c_str(), 5000) != AtResult::Ok) return ERROR_FROM_DEVICE;
   AtResult attach = port->Command("AT+CGATT=1", 30000);

@@ -86,11 +86,11 @@ Settings ReadSettings(const char* mmscIni) {
   std::string modem = Profile("SMSGW", "Modem1", "", s.smsIni);
   char section[kSectionNameSize];
   ConnectionSectionName(modem.c_str(), section, sizeof section);
-  // The modem fetches MMS when its ReceiveMMS is on and the 2-Way page has
-  // not switched the processing of received MMS off.
-  std::string processing = Profile("SMSGW", "ReceiveMMS", "", s.smsIni);
-  s.receive = !modem.empty() && IsYesValue(Profile(section, "ReceiveMMS", "", s.smsIni).c_str()) &&
-              (processing.empty() || IsYesValue(processing.c_str()));
+  // The modem fetches MMS when its own ReceiveMMS is on. The 2-Way page's
+  // [SMSGW] ReceiveMMS ("process received MMS", "No" unless ticked) chooses
+  // what happens to them next, as its ReceiveSMS does for SMS: unprocessed,
+  // they stay in the received-MMS store, like received SMS in theirs.
+  s.receive = !modem.empty() && IsYesValue(Profile(section, "ReceiveMMS", "", s.smsIni).c_str());
   s.modemGateway = Profile(section, "WAPGatewayIP", "", s.smsIni);
   s.modemServer = Profile(section, "MMSURL", "", s.smsIni);
   return s;

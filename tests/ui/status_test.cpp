@@ -221,6 +221,9 @@ TEST_F(StatusPageTest, RunAsServiceInstallsAndRemovesAndTheEventLogShowsWhatTheS
   unsigned freePort = 0;
   closesocket(BindLoopback(&freePort));
   WriteSetting(g_SmsgwIni, "SMSGW", "WebPort", std::to_string(taken.Port()).c_str());
+  // The gateway leaves its modem alone: "Test Modem" is no modem of this
+  // machine, and its error file and the events stay those this test expects.
+  WriteSetting(g_SmsgwIni, "SMSGW", "TestQueueHold", "Idle");
   WriteFileText(Data("Test Modem.ERR"), "SIM PIN required");
   WriteFileText(Data("COM41-.ERR"), "Modem not responding");
   WriteFileText(Data("Unused.ERR"), "not configured");

@@ -1,7 +1,9 @@
 // The Test Message page of the real program. One road end to end: the
-// wizard's last page sends a test SMS to the simulated modem's own number
-// through the real gateway service, which sends it as a PDU, receives it back
-// and stores it. Then the page's own rules, with a gateway that leaves its
+// wizard's last page sends a test SMS and a test MMS to the simulated modem's
+// own number through the real gateway services. The SMS goes out as a PDU and
+// comes back into the received-SMS store; the MMS goes to the practice
+// operator MMSC, which announces it to the modem by WAP push, and comes back
+// through both services into the received-MMS store. Then the page's own rules, with a gateway that leaves its
 // queue to the test (TestQueueHold): what the page shows for each state the
 // gateway leaves, and Cancel while the gateway holds the request.
 #include <winsock2.h>
@@ -16,6 +18,8 @@
 #include "app/configstore.h"
 #include "core/smsfile.h"
 #include "loopback.h"
+#include "mmscdriver.h"
+#include "modemregistry.h"
 #include "modemsimdriver.h"
 #include "resource.h"
 #include "servicetest.h"
@@ -40,6 +44,12 @@ std::vector<std::string> FilesIn(const std::string& pattern) {
     if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) out.push_back(found.cFileName);
   } while (FindNextFileA(h, &found));
   FindClose(h);
+  return out;
+}
+
+std::string Joined(const std::vector<std::string>& lines) {
+  std::string out;
+  for (const std::string& line : lines) out += line + "\n";
   return out;
 }
 
@@ -91,19 +101,36 @@ class TestMessagePage : public ::testing::Test {
   ui::Program app_;
 };
 
-TEST_F(TestMessagePage, WizardSendsATestSmsThatComesBackThroughTheModem) {
+TEST_F(TestMessagePage, WizardSendsATestSmsAndMmsThatComeBackThroughTheModem) {
   ModemSim sim;
   ASSERT_TRUE(sim.Started()) << sim.Error();
-  // The modem as the Select Modem step leaves it chosen.
-  WriteSetting(ini_.c_str(), "SMSGW", "Modem1", (sim.Port() + ":").c_str());
+  // The operator's MMSC announces MMS for the modem's number to the modem.
+  MmscSim operatorMmsc("--modem " + sim.Port());
+  ASSERT_TRUE(operatorMmsc.Started()) << operatorMmsc.Error();
+  // The simulator installed as a Windows modem, chosen on the Select Modem step.
+  const char kModem[] = "Zarq Test Message Modem";
+  RegisteredModem installed({kModem, sim.Port()});
+  ASSERT_FALSE(installed.Key().empty());
+  WriteSetting(ini_.c_str(), "SMSGW", "Modem1", kModem);
   ASSERT_TRUE(app_.StartConfig("-WIZARD"));
   HWND wizard = ui::FindSheet(app_.Id(), kStartMs);
   ASSERT_TRUE(wizard);
-  // The simulated modem named on the Modem Settings step; Next saves it.
+  // The Modem Settings step: MMS through the operator's MMSC, which is also
+  // the WAP gateway. Next proves the settings by a GPRS connection through
+  // the modem to the gateway, then saves them.
   HWND modem = ui::SelectPage(wizard, kModemSettingsStep);
   ASSERT_TRUE(ui::WaitUntil([&] { return ui::WindowText(wizard) == "ZarqSMS Lite Setup Wizard:  Modem Settings"; }, 5000));
-  ui::SetItemText(modem, IDC_MODEM_NAME, sim.Port() + ":");
+  ASSERT_EQ(ui::ItemText(modem, IDC_MODEM_NAME), kModem);
+  ui::ClickItem(modem, IDC_MODEM_SEND_MMS);
+  ui::SetItemText(modem, IDC_MODEM_WAP_GATEWAY, "http://127.0.0.1:" + std::to_string(operatorMmsc.Port()));
+  ui::SetItemText(modem, IDC_MODEM_MMS_URL, "http://mmsc.practice/mms");
+  ASSERT_TRUE(ui::IsItemEnabled(modem, IDC_MODEM_RECEIVE_MMS));
+  ui::ClickItem(modem, IDC_MODEM_RECEIVE_MMS);
   ui::PressButton(wizard, PSBTN_NEXT);
+  ui::MessageBoxInfo verdict;
+  ASSERT_TRUE(ui::FindMessageBox(app_.Id(), &verdict, 60000));
+  EXPECT_EQ(verdict.text, "Connection Test OK!");
+  ui::AnswerMessageBox(verdict, IDOK);
   ASSERT_TRUE(ui::WaitUntil([&] { return ui::WindowText(wizard) == "ZarqSMS Lite Setup Wizard:  Server Settings"; }, 10000));
   // Server Settings' Next installs and starts the services.
   ui::PressButton(wizard, PSBTN_NEXT);
@@ -123,9 +150,14 @@ TEST_F(TestMessagePage, WizardSendsATestSmsThatComesBackThroughTheModem) {
   ui::SetItemText(page, IDC_TESTMSG_NUMBER, "+15550100100");
   ASSERT_TRUE(ui::WaitUntil([&] { return ui::IsItemEnabled(page, IDC_TESTMSG_SEND_SMS); }, 5000));
   ui::ClickItem(page, IDC_TESTMSG_SEND_SMS);
+  ASSERT_TRUE(ui::WaitUntil([&] { return ui::IsItemEnabled(page, IDC_TESTMSG_SEND_MMS); }, 5000));
+  ui::ClickItem(page, IDC_TESTMSG_SEND_MMS);
   EXPECT_TRUE(Shows(page, IDC_TESTMSG_SMS_STATUS, "Status:  OK -- Message Sent", 120000))
       << Status(page, IDC_TESTMSG_SMS_STATUS) << " / " << Status(page, IDC_TESTMSG_SMS_DETAIL);
   EXPECT_EQ(Status(page, IDC_TESTMSG_SMS_DETAIL), "");
+  EXPECT_TRUE(Shows(page, IDC_TESTMSG_MMS_STATUS, "Status:  OK -- Message Sent", 60000))
+      << Status(page, IDC_TESTMSG_MMS_STATUS) << " / " << Status(page, IDC_TESTMSG_MMS_DETAIL);
+  EXPECT_EQ(Status(page, IDC_TESTMSG_MMS_DETAIL), "");
   EXPECT_TRUE(ui::WaitUntil([&] { return Usable(wizard, ui::kFinishButton); }, 5000));
   EXPECT_TRUE(ui::WaitUntil([&] { return !ui::IsItemVisible(page, IDC_TESTMSG_CANCEL); }, 5000));
 
@@ -146,6 +178,29 @@ TEST_F(TestMessagePage, WizardSendsATestSmsThatComesBackThroughTheModem) {
   for (const std::string& c : sim.Commands()) submitted = submitted || c.rfind("AT+CMGS=", 0) == 0;
   EXPECT_TRUE(submitted);
   EXPECT_NE(ReadFileText(DayLog(data_.Dir(), "SMSOUT")).find(",+15550100100,"), std::string::npos);
+
+  // The MMS came back as a WAP push, was fetched and lies in the received-MMS
+  // store as its header file with the parts beside it.
+  ASSERT_TRUE(ui::WaitUntil([&] { return !FilesIn(data_.Dir() / "MMS-IN\\*.HDR").empty(); }, kWaitMs))
+      << "no received MMS; the operator's MMSC: " << Joined(operatorMmsc.Events());
+  std::string header = FilesIn(data_.Dir() / "MMS-IN\\*.HDR")[0];
+  std::string text = ReadFileText(data_.Dir() / ("MMS-IN\\" + header));
+  MmsHeaderInfo mms;
+  ParseMmsHeader(text.c_str(), &mms);
+  EXPECT_STREQ(mms.From, "+15550100100");
+  EXPECT_STREQ(mms.To, "+15550100100");
+  EXPECT_STREQ(mms.Subject, "ZarqSMS Test Message");
+  std::string base = header.substr(0, header.size() - 4);
+  std::vector<std::string> parts;
+  const char* cursor = text.c_str();
+  MmsPartLocation part;
+  while (NextMmsPartLocation(&cursor, &part)) {
+    parts.push_back(std::string(part.Path) + ";" + part.ContentType);
+    EXPECT_TRUE(PathExists(data_.Dir() / ("MMS-IN\\" + std::string(part.Path)))) << part.Path;
+  }
+  EXPECT_EQ(parts, (std::vector<std::string>{base + "\\zarq.smil;application/smil", base + "\\zarq.txt;text/plain",
+                                             base + "\\zarq.gif;image/gif"}));
+  EXPECT_EQ(ReadFileText(data_.Dir() / ("MMS-IN\\" + base + "\\zarq.txt")), "ZarqSMS Test Message");
 }
 
 TEST_F(TestMessagePage, FollowsWhatTheGatewayLeavesAndCancelsAHeldRequest) {

@@ -138,6 +138,13 @@ TEST(LinkDial, ModemCallUpGatewayAnswersThenHangUp) {
   EXPECT_EQ(link.WSPRasDial("Modem: Link Dial Modem", "internet", "", "", named.c_str()), 0);
   EXPECT_EQ(link.WSPRasHangUp("Modem: Link Dial Modem"), 1);
 
+  // A modem chosen by its port has no driver entry: it is dialled on that port.
+  std::string byPort = "Modem: " + sim.Port() + ":";
+  sim.ClearLog();
+  EXPECT_EQ(link.WSPRasDial(byPort.c_str(), "internet", "", "", gateway.HttpAddress().c_str()), 0);
+  EXPECT_TRUE(Contains(sim.Commands(), "ATD*99***1#\r"));
+  EXPECT_EQ(link.WSPRasHangUp(byPort.c_str()), 1);
+
   // The port is free again: the gateway gone, the call ends at once with 1.
   gateway.Close();
   sim.ClearLog();

@@ -96,6 +96,8 @@ class MmscRig {
     std::string sms = dir_ / "SMSGW.INI";
     WritePrivateProfileStringA("SMSGW", "Modem1", "COM9:", sms.c_str());
     WritePrivateProfileStringA("Modem - COM9:", "ReceiveMMS", receive, sms.c_str());
+    // The 2-Way page's processing of received MMS, off: they are still stored.
+    WritePrivateProfileStringA("SMSGW", "ReceiveMMS", "No", sms.c_str());
     CreateDirectoryA((dir_ / "VASPOUT").c_str(), nullptr);
     CreateDirectoryA((dir_ / "VASPOUT\\zarqlocal").c_str(), nullptr);
     SetServer(url);
