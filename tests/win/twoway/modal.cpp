@@ -54,7 +54,24 @@ HWND ModalThread::Window(const std::string& title, DWORD timeoutMs) const {
   return found;
 }
 
+namespace {
+// A marker posted behind what the test posted: the thread takes posted messages
+// in order, so once it takes the marker it has handled everything before it.
+// (A sent message alone would jump the queue ahead of a posted click.)
+const UINT kSyncMarker = RegisterWindowMessageA("ZarqTestSyncMarker");
+HANDLE g_markerTaken = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+LRESULT CALLBACK WatchForMarker(int code, WPARAM removal, LPARAM message) {
+  const MSG* msg = reinterpret_cast<const MSG*>(message);
+  if (code == HC_ACTION && removal == PM_REMOVE && msg->message == kSyncMarker) SetEvent(g_markerTaken);
+  return CallNextHookEx(nullptr, code, removal, message);
+}
+}  // namespace
+
 void ModalThread::Sync(HWND window) const {
+  HHOOK hook = SetWindowsHookExA(WH_GETMESSAGE, WatchForMarker, nullptr, id_);
+  ResetEvent(g_markerTaken);
+  if (hook && PostMessageA(window, kSyncMarker, 0, 0)) WaitForSingleObject(g_markerTaken, 60000);
+  if (hook) UnhookWindowsHookEx(hook);
   DWORD_PTR ignored;
   SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 60000, &ignored);
 }

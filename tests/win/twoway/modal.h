@@ -18,7 +18,7 @@ class ModalThread {
 
   // The thread's visible top-level window titled `title`, or null.
   HWND Window(const std::string& title, DWORD timeoutMs = 10000) const;
-  // Returns once the thread has handled what was sent before (or sits in a modal loop).
+  // Returns once the thread has handled what was posted and sent before (or sits in a modal loop).
   void Sync(HWND window) const;
   // The thread's next message box, answered with `button`.
   ui::MessageBoxInfo Answer(int button, DWORD timeoutMs = 10000) const;
