@@ -28,29 +28,6 @@ bool SetRate(HANDLE h, DWORD rate) {
   return SetCommState(h, &dcb) && SetCommTimeouts(h, &t);
 }
 
-// Writes `command` and collects what arrives within one read (1 s when silent).
-std::string Exchange(HANDLE h, const std::string& command) {
-  OVERLAPPED o = {};
-  o.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  DWORD n = 0;
-  if (!WriteFile(h, command.data(), DWORD(command.size()), &n, &o) && GetLastError() == ERROR_IO_PENDING)
-    GetOverlappedResult(h, &o, &n, TRUE);
-  std::string answer;
-  char buf[512];
-  for (;;) {
-    ResetEvent(o.hEvent);
-    n = 0;
-    if (!ReadFile(h, buf, sizeof buf, &n, &o)) {
-      if (GetLastError() != ERROR_IO_PENDING) break;
-      GetOverlappedResult(h, &o, &n, TRUE);
-    }
-    if (!n) break;
-    answer.append(buf, n);
-  }
-  CloseHandle(o.hEvent);
-  return answer;
-}
-
 TEST(ModemSim, AnswersOnlyAtItsRateAndLogsEveryCommand) {
   ModemSim sim("--baud 19200 --pin 1234");
   ASSERT_TRUE(sim.Started()) << sim.Error();
@@ -106,8 +83,11 @@ TEST(ModemSim, StopRemovesThePort) {
   sim.Stop();
   SetLastError(0xdeadbeef);
   h = OpenPort(port);
+  DWORD error = GetLastError();
   EXPECT_EQ(h, INVALID_HANDLE_VALUE);
   if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+  // The port is gone, not merely busy.
+  EXPECT_TRUE(error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) << "error " << error;
 }
 
 TEST(ModemSim, BadOptionsAreReported) {
