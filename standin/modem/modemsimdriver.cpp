@@ -155,7 +155,7 @@ void ModemSim::ClearLog() {
   if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
 }
 
-std::string Exchange(HANDLE port, const std::string& command, const char* until) {
+std::string PortExchange(HANDLE port, const std::string& command, const char* until) {
   constexpr int kReadsForAnAnswer = 5;
   OVERLAPPED o = {};
   o.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);

@@ -61,4 +61,4 @@ std::string WindowsPathOf(const std::string& linuxPath);
 // Without `until`: read after read until one brings nothing (a silent read
 // lasts as long as the port's timeouts allow). With `until`: until the
 // answer holds that text, at most five reads, silent ones included.
-std::string Exchange(HANDLE port, const std::string& command, const char* until = nullptr);
+std::string PortExchange(HANDLE port, const std::string& command, const char* until = nullptr);

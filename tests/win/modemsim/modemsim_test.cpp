@@ -48,7 +48,7 @@ TEST(ModemSim, AnswersOnlyAtItsRateAndLogsEveryCommand) {
   std::vector<std::string> sent;
   for (size_t i = 0; i < sizeof steps / sizeof steps[0]; ++i) {
     ASSERT_TRUE(SetRate(h, steps[i].rate)) << i;
-    EXPECT_EQ(Exchange(h, steps[i].command), steps[i].answer) << "step " << i;
+    EXPECT_EQ(PortExchange(h, steps[i].command), steps[i].answer) << "step " << i;
     sent.push_back(steps[i].command);
   }
   CloseHandle(h);
@@ -67,9 +67,9 @@ TEST(ModemSim, OptionsPassThroughWindowsQuoting) {
   HANDLE h = OpenPort(sim.Port());
   ASSERT_NE(h, INVALID_HANDLE_VALUE);
   ASSERT_TRUE(SetRate(h, 115200));
-  EXPECT_EQ(Exchange(h, "AT+CPIN?\r"), "");
-  EXPECT_EQ(Exchange(h, "ATI\r"), "Zarq GSM\r\n");
-  EXPECT_EQ(Exchange(h, "AT+COPS?\r"), "\r\n+COPS: 0,0,\"Op X\"\r\n\r\nOK\r\n");
+  EXPECT_EQ(PortExchange(h, "AT+CPIN?\r"), "");
+  EXPECT_EQ(PortExchange(h, "ATI\r"), "Zarq GSM\r\n");
+  EXPECT_EQ(PortExchange(h, "AT+COPS?\r"), "\r\n+COPS: 0,0,\"Op X\"\r\n\r\nOK\r\n");
   CloseHandle(h);
 }
 

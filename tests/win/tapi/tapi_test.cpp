@@ -256,7 +256,7 @@ TEST_F(Tapi, OpenCallAndTalkToTheModemThroughItsHandle) {
   COMMTIMEOUTS timeouts = {200, 0, 1000, 0, 15000};
   EXPECT_TRUE(SetCommTimeouts(h, &timeouts));
   // The line was set to the modem's speed: the fixed-rate modem answers.
-  EXPECT_EQ(Exchange(h, "ATE0V1\r", "OK\r\n"), "ATE0V1\r\r\nOK\r\n");
+  EXPECT_EQ(PortExchange(h, "ATE0V1\r", "OK\r\n"), "ATE0V1\r\r\nOK\r\n");
   CloseHandle(h);
   EXPECT_EQ(lineClose(line), 0);
   EXPECT_EQ(lineGetIDA(0, 0, call, LINECALLSELECT_CALL, &small, "comm/datamodem"), LONG(LINEERR_INVALCALLHANDLE));
@@ -332,7 +332,7 @@ TEST_F(Tapi, TwoModemsOfOneNameAreTwoLines) {
   LONG rc = 0;
   HANDLE h = CommHandle(call, &rc, nullptr);
   ASSERT_NE(h, INVALID_HANDLE_VALUE) << rc;
-  EXPECT_EQ(Exchange(h, "AT\r", "OK\r\n"), "AT\r\r\nOK\r\n");
+  EXPECT_EQ(PortExchange(h, "AT\r", "OK\r\n"), "AT\r\r\nOK\r\n");
   CloseHandle(h);
   // A second pass-through call on a busy line is refused; after a drop it works again.
   HCALL other = 0;
