@@ -55,3 +55,16 @@ bool NormaliseIpAddress(char* text, size_t size) {
   memcpy(text, normal, size_t(length) + 1);
   return true;
 }
+
+bool PrepareWapGatewayAddress(char* address, size_t size) {
+  if (!address || size == 0) return false;
+  TrimRight(address);
+  const char* start = SkipBlanks(static_cast<const char*>(address));
+  if (start != address) memmove(address, start, strlen(start) + 1);
+  if (StartsWithNoCase(address, "http://")) memmove(address + 5, address + 7, strlen(address + 7) + 1);
+  if (!StartsWithNoCase(address, "http:")) return NormaliseIpAddress(address, size);
+  // Only the host is checked; the text itself goes on as typed.
+  std::string host(address + 5, strcspn(address + 5, ":/"));
+  host.resize(host.size() + 16, '\0');  // room for the normal form
+  return host[0] && NormaliseIpAddress(&host[0], host.size());
+}

@@ -22,3 +22,12 @@ bool ConnectionSectionName(const char* name, char* out, size_t outSize = kSectio
 // trailing-character removal and false is returned. A normal form that would
 // not fit the buffer counts as a failure.
 bool NormaliseIpAddress(char* text, size_t size);
+
+// The WAP gateway address as the connection test gets it, checked and
+// rewritten in place (buffer of `size` bytes): blanks around it are dropped;
+// a dotted address is put in normal form (NormaliseIpAddress); an address
+// beginning with "http://" (any case) loses the two slashes, and one beginning
+// with "http:" passes as typed when a dotted address follows it, optionally
+// with a port or path (":8080", "/wap"). False when it is neither. This is
+// the one place the rule lives: the Modem page and its tests call it.
+bool PrepareWapGatewayAddress(char* address, size_t size);

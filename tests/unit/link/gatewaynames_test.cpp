@@ -107,3 +107,35 @@ TEST(NormaliseIpAddress, NormalFormMustFitTheBuffer) {
   EXPECT_TRUE(NormaliseIpAddress(exact, sizeof exact));
   EXPECT_STREQ(exact, "1.2.3.4");
 }
+
+TEST(PrepareWapGatewayAddress, Table) {
+  const struct {
+    const char* typed;
+    bool valid;
+    const char* passed;  // what the connection test gets
+  } cases[] = {
+      {"010.001.2.3", true, "10.1.2.3"},
+      {"  10.1 \t", true, "10.1.0.0"},
+      {"http://1.2.3.4", true, "http:1.2.3.4"},
+      {"HTTP://01.2.3.4", true, "HTTP:01.2.3.4"},  // passed as typed behind "http:"
+      {"http:1.2.3.4", true, "http:1.2.3.4"},
+      {"http://1.2.3.4:9201", true, "http:1.2.3.4:9201"},
+      {"http://1.2.3.4/wap", true, "http:1.2.3.4/wap"},
+      {"  http://10.0.0.1:80  ", true, "http:10.0.0.1:80"},
+      {"http://", false, "http:"},
+      {"http://:80", false, "http::80"},
+      {"http://wap.example.com", false, "http:wap.example.com"},
+      {"http://300.1.1.1", false, "http:300.1.1.1"},
+      {"https://1.2.3.4", false, "https://1.2.3.4"},
+      {"1.2.3.4:80", false, "1.2.3.4:80"},
+      {"1.2.3.4.5", false, "1.2.3.4.5"},
+      {"   ", true, "0.0.0.0"},  // no part is part 0; the page asks for a text first
+      {"http:0000000000000000000001.2.3.4", true, "http:0000000000000000000001.2.3.4"},
+  };
+  for (size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
+    char text[250];
+    strcpy(text, cases[i].typed);
+    EXPECT_EQ(PrepareWapGatewayAddress(text, sizeof text), cases[i].valid) << "case " << i;
+    EXPECT_STREQ(text, cases[i].passed) << "case " << i;
+  }
+}
