@@ -129,7 +129,9 @@ TEST_F(ServicesTest, ServerPageFollowsTheServicesAndControlsThem) {
   WaitState("ZarqMMSC", SERVICE_RUNNING);
   ControlBehindItsBack("ZarqMMSC", false);
   EXPECT_TRUE(WaitState("ZarqMMSC", SERVICE_STOPPED));
-  Sleep(1500);
+  // Blanked here, the texts come back from a refresh made since the stop.
+  ui::SetItemText(page, IDC_SERVER_STATUS, "");
+  ui::SetItemText(page, IDC_SERVER_ACTION, "");
   EXPECT_TRUE(StatusShows(page, "Active", "Stop Service"));
   ui::ClickItem(page, IDC_SERVER_ACTION);
   EXPECT_TRUE(WaitState("ZarqSMS", SERVICE_STOPPED));
@@ -213,6 +215,22 @@ TEST_F(ServicesTest, WizardStopsRunningServicesBehindTheWaitWindow) {
   EXPECT_EQ(ui::WindowText(wait), "Please wait...");
   EXPECT_EQ(ui::ItemText(wait, IDC_WAIT_TEXT), "Stopping Services...");
   EXPECT_FALSE(ui::FindSheet(app_.Id(), 0)) << "the wizard waits for the services";
+
+  // On the screen while the program waits: the one line "Stopping
+  // Services..." drawn on the face colour, not a blank or black rectangle
+  // nor the template's three lines, which a blocked thread would leave.
+  HWND text = GetDlgItem(wait, IDC_WAIT_TEXT);
+  ui::ScreenInk shown;
+  EXPECT_TRUE(ui::WaitUntil(
+      [&] {
+        shown = ui::ReadScreenInk(text, GetSysColor(COLOR_3DFACE));
+        return shown.background > shown.pixels / 2 && shown.ink > 50 &&
+               shown.inkBottom - shown.inkTop < shown.height / 3;
+      },
+      5000))
+      << shown.pixels << " pixels, " << shown.background << " of the face colour, " << shown.ink
+      << " of ink in rows " << shown.inkTop << " to " << shown.inkBottom << " of " << shown.height;
+  EXPECT_TRUE(ui::SaveWindowImage(wait, ui::ModuleDirectory() + "wizard-0-stopping-services.bmp", true));
 
   WriteSetting(g_SmsgwIni, "SMSGW", "IgnoreStopRequests", "");
   EXPECT_TRUE(ui::WaitGone(wait, kServiceTimeoutMs));
