@@ -222,14 +222,13 @@ TEST_F(ModemPageTest, ApplyWritesAndRemovesByItsRules) {
       ui::MessageBoxInfo box = Answer(kUntested, c.answer);
       EXPECT_EQ(box.icon, ui::Icon::Question) << c.what;
     }
-    if (c.answer == IDCANCEL) {
-      Sleep(1000);
-    } else {
+    if (c.answer != IDCANCEL) {
       EXPECT_TRUE(ui::WaitUntil([&] { return IniValue(MmscIni(), "MMSC", "DefaultOutboundRoute") == "zarqlocal"; },
                                 kBoxTimeoutMs))
           << c.what;
-      Sleep(300);  // the rest of the save follows in the same handler
     }
+    // The rest of the save (or, after Cancel, nothing) follows in the same handler.
+    EXPECT_TRUE(ui::WaitIdle(sheet_, kBoxTimeoutMs)) << c.what;
     for (size_t k = 0; k < c.expected.size(); ++k) {
       const Expect& e = c.expected[k];
       EXPECT_EQ(IniValue(File(e.file), e.section, e.key), e.value)
