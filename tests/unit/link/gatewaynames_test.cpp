@@ -66,12 +66,26 @@ TEST(ConnectionSectionName, LongNamesAreCutWithoutSplittingAnEscape) {
   EXPECT_TRUE(ConnectionSectionName("SMPP - ", out, 8));
 }
 
+// An address rule's case: the text as typed, whether the rule accepts it,
+// and the text it leaves behind.
+struct AddressCase {
+  const char* text;
+  bool valid;
+  const char* after;
+};
+
+template <size_t N>
+void ExpectAddressRule(bool (*rule)(char*, size_t), const AddressCase (&cases)[N]) {
+  for (size_t i = 0; i < N; ++i) {
+    char text[250];
+    strcpy(text, cases[i].text);
+    EXPECT_EQ(rule(text, sizeof text), cases[i].valid) << "case " << i;
+    EXPECT_STREQ(text, cases[i].after) << "case " << i;
+  }
+}
+
 TEST(NormaliseIpAddress, Table) {
-  const struct {
-    const char* text;
-    bool valid;
-    const char* after;
-  } cases[] = {
+  const AddressCase cases[] = {
       {"010.1.2.3", true, "10.1.2.3"},
       {"10.1", true, "10.1.0.0"},
       {"1.2.3.4.5", false, "1.2.3.4.5"},
@@ -91,12 +105,7 @@ TEST(NormaliseIpAddress, Table) {
       {"99999999999999999999999.1.1.1", false, "99999999999999999999999.1.1.1"},
       {"10.0.0.1 x", false, "10.0.0.1 x"},
   };
-  for (size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
-    char text[250];
-    strcpy(text, cases[i].text);
-    EXPECT_EQ(NormaliseIpAddress(text, sizeof text), cases[i].valid) << "case " << i;
-    EXPECT_STREQ(text, cases[i].after) << "case " << i;
-  }
+  ExpectAddressRule(NormaliseIpAddress, cases);
 }
 
 TEST(NormaliseIpAddress, NormalFormMustFitTheBuffer) {
@@ -108,12 +117,9 @@ TEST(NormaliseIpAddress, NormalFormMustFitTheBuffer) {
   EXPECT_STREQ(exact, "1.2.3.4");
 }
 
+// What the connection test gets of a typed WAP gateway address.
 TEST(PrepareWapGatewayAddress, Table) {
-  const struct {
-    const char* typed;
-    bool valid;
-    const char* passed;  // what the connection test gets
-  } cases[] = {
+  const AddressCase cases[] = {
       {"010.001.2.3", true, "10.1.2.3"},
       {"  10.1 \t", true, "10.1.0.0"},
       {"http://1.2.3.4", true, "http:1.2.3.4"},
@@ -132,10 +138,5 @@ TEST(PrepareWapGatewayAddress, Table) {
       {"   ", true, "0.0.0.0"},  // no part is part 0; the page asks for a text first
       {"http:0000000000000000000001.2.3.4", true, "http:0000000000000000000001.2.3.4"},
   };
-  for (size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
-    char text[250];
-    strcpy(text, cases[i].typed);
-    EXPECT_EQ(PrepareWapGatewayAddress(text, sizeof text), cases[i].valid) << "case " << i;
-    EXPECT_STREQ(text, cases[i].passed) << "case " << i;
-  }
+  ExpectAddressRule(PrepareWapGatewayAddress, cases);
 }
