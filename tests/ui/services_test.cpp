@@ -224,11 +224,11 @@ TEST_F(ServicesTest, WizardStopsRunningServicesBehindTheWaitWindow) {
   EXPECT_TRUE(ui::WaitUntil(
       [&] {
         shown = ui::ReadScreenInk(text, GetSysColor(COLOR_3DFACE));
-        return shown.background > shown.pixels / 2 && shown.ink > 50 &&
+        return shown.visible > shown.pixels / 2 && shown.background > shown.visible / 2 && shown.ink > 50 &&
                shown.inkBottom - shown.inkTop < shown.height / 3;
       },
-      5000))
-      << shown.pixels << " pixels, " << shown.background << " of the face colour, " << shown.ink
+      8000))
+      << shown.pixels << " pixels, " << shown.visible << " not covered, " << shown.background << " of the face colour, " << shown.ink
       << " of ink in rows " << shown.inkTop << " to " << shown.inkBottom << " of " << shown.height;
   EXPECT_TRUE(ui::SaveWindowImage(wait, ui::ModuleDirectory() + "wizard-0-stopping-services.bmp", true));
 

@@ -351,9 +351,18 @@ ScreenInk ReadScreenInk(HWND control, COLORREF background) {
   // The capture holds 0x00RRGGBB, a COLORREF 0x00BBGGRR.
   DWORD wanted = (DWORD(GetRValue(background)) << 16) | (DWORD(GetGValue(background)) << 8) | GetBValue(background);
   int backgroundLight = GetRValue(background) + GetGValue(background) + GetBValue(background);
+  RECT at = {};
+  GetWindowRect(control, &at);
+  HWND owner = GetAncestor(control, GA_ROOT);
   for (size_t i = 0; i < shown.bits.size(); ++i) {
     DWORD p = shown.bits[i];
     ++out.pixels;
+    // Only what the window itself shows: other programs' windows may lie
+    // over part of it on a shared display.
+    POINT screen = {at.left + LONG(i % size_t(shown.width)), at.top + LONG(i / size_t(shown.width))};
+    HWND top = WindowFromPoint(screen);
+    if (!top || GetAncestor(top, GA_ROOT) != owner) continue;
+    ++out.visible;
     int light = int((p >> 16) & 0xFF) + int((p >> 8) & 0xFF) + int(p & 0xFF);
     if ((p & 0xFFFFFF) == wanted) {
       ++out.background;

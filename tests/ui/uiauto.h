@@ -108,11 +108,13 @@ void AnswerMessageBox(const MessageBoxInfo& box, int button);
 // blocked, unable to answer either) just as it stands.
 bool SaveWindowImage(HWND window, const std::string& path, bool ownerBusy = false);
 
-// What the screen shows of a window: how many of its pixels have the colour
-// `background`, and how many are ink (less than half as light, as text is),
-// in which rows the ink lies, and the window's height.
+// What the screen shows of a window where no other window lies over it: how
+// many of its pixels show, how many of those have the colour `background`
+// and how many are ink (less than half as light, as text is), in which rows
+// the ink lies, and the window's height.
 struct ScreenInk {
   int pixels = 0;
+  int visible = 0;
   int background = 0;
   int ink = 0;
   int inkTop = -1, inkBottom = -1;

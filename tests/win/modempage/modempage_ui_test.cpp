@@ -346,4 +346,52 @@ TEST_F(ModemPageTest, AnotherConnectionKindIsNoModemAndLeavingAsksForOne) {
   EXPECT_EQ(IniValue(SmsgwIni(), "SMSGW", "Modem1"), "smpp - Provider");
 }
 
+// Settings taken from the operators' table count as untested once they
+// change a field, like the operator's own edits.
+TEST_F(ModemPageTest, OperatorSettingsThatChangeAFieldAreTestedAgain) {
+  Write({"SMSGW", kSection, "MMSURL", "http://old/"});
+  Write({"SMSGW", kSection, "APN", "old.apn"});
+  Write({"SMSGW", kSection, "WAPGatewayIP", "10.9.9.9"});
+  HWND page = OpenModemPage();
+  ASSERT_TRUE(page);
+  // Untested at first; No counts as tested for the rest of the run.
+  ui::PressButton(sheet_, PSBTN_APPLYNOW);
+  Answer(kUntested, IDNO);
+  ASSERT_TRUE(ui::WaitIdle(sheet_, kBoxTimeoutMs));
+  ui::SetItemText(page, IDC_MODEM_PIN, "1111");
+  ui::PressButton(sheet_, PSBTN_APPLYNOW);
+  EXPECT_TRUE(ui::WaitUntil([&] { return IniValue(SmsgwIni(), kSection, "PIN") == "1111"; }, kBoxTimeoutMs));
+  ASSERT_TRUE(ui::WaitIdle(sheet_, kBoxTimeoutMs));
+  ui::MessageBoxInfo none;
+  EXPECT_FALSE(ui::FindMessageBox(app_.Id(), &none, 0)) << "asked again: " << none.text;
+
+  // The first operator of the first country.
+  ui::ClickItem(page, IDC_MODEM_LOOKUP);
+  HWND chooser = nullptr;
+  ASSERT_TRUE(ui::WaitUntil(
+      [&] {
+        for (HWND w : ui::TopWindows(app_.Id()))
+          if (ui::WindowText(w) == "Operator Settings") chooser = w;
+        return chooser != nullptr;
+      },
+      kBoxTimeoutMs));
+  const int kCountry = 201, kOperators = 202, kApn = 203;  // the chooser's controls
+  SendMessageA(GetDlgItem(chooser, kCountry), CB_SETCURSEL, 0, 0);
+  SendMessageA(chooser, WM_COMMAND, MAKEWPARAM(kCountry, CBN_SELCHANGE), LPARAM(GetDlgItem(chooser, kCountry)));
+  SendMessageA(GetDlgItem(chooser, kOperators), LB_SETCURSEL, 0, 0);
+  SendMessageA(chooser, WM_COMMAND, MAKEWPARAM(kOperators, LBN_SELCHANGE), LPARAM(GetDlgItem(chooser, kOperators)));
+  std::string apn = ui::ItemText(chooser, kApn);
+  ASSERT_FALSE(apn.empty());
+  ASSERT_NE(apn, "old.apn");
+  PostMessageA(chooser, WM_COMMAND, IDOK, 0);
+  EXPECT_TRUE(ui::WaitItemText(page, IDC_MODEM_APN, apn, kBoxTimeoutMs));
+  ASSERT_TRUE(ui::WaitIdle(sheet_, kBoxTimeoutMs));
+
+  ui::PressButton(sheet_, PSBTN_APPLYNOW);
+  ui::MessageBoxInfo box = Answer(kUntested, IDCANCEL);
+  EXPECT_EQ(box.text, kUntested);
+  ASSERT_TRUE(ui::WaitIdle(sheet_, kBoxTimeoutMs));
+  EXPECT_EQ(IniValue(SmsgwIni(), kSection, "APN"), "old.apn") << "Cancel saves nothing";
+}
+
 }  // namespace
