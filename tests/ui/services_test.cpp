@@ -199,8 +199,10 @@ TEST_F(ServicesTest, WizardStopsRunningServicesBehindTheWaitWindow) {
     EXPECT_EQ(installer.WaitExit(60000), 0u);
   }
   ASSERT_TRUE(WaitState("ZarqSMS", SERVICE_RUNNING));
-  // Holds the SMS gateway in its stop wait while the window is looked at.
+  // Holds the SMS gateway in its stop wait while the window is looked at
+  // (120 passes of 250 ms at most: the stop ends it once it is looked at).
   WriteSetting(g_SmsgwIni, "SMSGW", "IgnoreStopRequests", "Yes");
+  SetEnvironmentVariableA("ZARQ_TEST_WAIT_PASS_MS", "250");
   WriteSetting(g_SmsgwIni, "SMSGW", "Modem1", "Test Modem");
   ASSERT_TRUE(app_.StartConfig("-WIZARD"));
 
@@ -227,9 +229,10 @@ TEST_F(ServicesTest, WizardStopsRunningServicesBehindTheWaitWindow) {
         return shown.visible > shown.pixels / 2 && shown.background > shown.visible / 2 && shown.ink > 50 &&
                shown.inkBottom - shown.inkTop < shown.height / 3;
       },
-      8000))
-      << shown.pixels << " pixels, " << shown.visible << " not covered, " << shown.background << " of the face colour, " << shown.ink
-      << " of ink in rows " << shown.inkTop << " to " << shown.inkBottom << " of " << shown.height;
+      20000))
+      << shown.pixels << " pixels, " << shown.visible << " not covered, " << shown.background
+      << " of the face colour, " << shown.ink << " of ink in rows " << shown.inkTop << " to " << shown.inkBottom
+      << " of " << shown.height << "; covered by " << shown.coveredBy;
   EXPECT_TRUE(ui::SaveWindowImage(wait, ui::ModuleDirectory() + "wizard-0-stopping-services.bmp", true));
 
   WriteSetting(g_SmsgwIni, "SMSGW", "IgnoreStopRequests", "");

@@ -119,6 +119,7 @@ struct ScreenInk {
   int ink = 0;
   int inkTop = -1, inkBottom = -1;
   int height = 0;
+  std::string coveredBy;  // a window over it, when one is
 };
 ScreenInk ReadScreenInk(HWND window, COLORREF background);
 

@@ -135,7 +135,7 @@ TEST(PrepareWapGatewayAddress, Table) {
       {"https://1.2.3.4", false, "https://1.2.3.4"},
       {"1.2.3.4:80", false, "1.2.3.4:80"},
       {"1.2.3.4.5", false, "1.2.3.4.5"},
-      {"   ", true, "0.0.0.0"},  // no part is part 0; the page asks for a text first
+      {"   ", true, "0.0.0.0"},  // missing parts count as 0; the page asks for a text first
       {"http:0000000000000000000001.2.3.4", true, "http:0000000000000000000001.2.3.4"},
   };
   ExpectAddressRule(PrepareWapGatewayAddress, cases);
