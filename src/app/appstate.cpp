@@ -2,4 +2,5 @@
 
 bool g_ConfigChanged = false;
 char g_ConfiguredModem[250];
+bool g_MmsSettingsTested = false;
 bool g_HelpExists = false;

@@ -40,6 +40,7 @@ void StopServicesForWizard() {
     SetForegroundWindow(wait);
     SetWindowTextA(wait, "Please wait...");
     SetDlgItemTextA(wait, 1444, "Stopping Services...");
+    PaintNow(wait);  // the service waits below block this thread
   }
   StopServices(false);
   if (wait && IsWindow(wait)) SendMessageA(wait, WM_CLOSE, 0, 0);

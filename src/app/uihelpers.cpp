@@ -36,3 +36,16 @@ bool SetTextIfChanged(HWND control, const char* text) {
   SetWindowTextA(control, text);
   return true;
 }
+
+void PaintNow(HWND window) {
+  if (!window) return;
+  RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  // What is left for the window comes now too; the last look at an empty
+  // queue is also when some window systems put the picture on the screen.
+  MSG message;
+  while (PeekMessageA(&message, window, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+  GdiFlush();
+}

@@ -102,7 +102,7 @@ bool IsHttpGatewayTarget(const char* text) {
   return true;
 }
 
-bool PrepareWapGateway(char* address, size_t size) {
+bool PrepareWapGatewayAddress(char* address, size_t size) {
   if (!address || size == 0) return false;
   TrimRight(address);
   const char* start = SkipBlanks(static_cast<const char*>(address));

@@ -39,4 +39,4 @@ bool IsHttpGatewayTarget(const char* text);
 // blanks removed, "http://" shortened to "http:"; then either a dotted address
 // (rewritten in normal form by NormaliseIpAddress) or "http:" followed by
 // IsHttpGatewayTarget, which is left as it stands. False when it is neither.
-bool PrepareWapGateway(char* address, size_t size);
+bool PrepareWapGatewayAddress(char* address, size_t size);

@@ -136,8 +136,10 @@ void AwaitCall(HLINEAPP app, HANDLE event, LONG request, const HCALL* call) {
   }
 }
 
-void ShowTapiError(const char* text, LONG error, UINT icon = MB_ICONERROR) {
-  ShowMessageF(nullptr, MB_SETFOREGROUND | icon, text, static_cast<unsigned>(error));
+// "Unable to initialize <what>:  Error <hex> from <call>".
+void ShowTapiError(const char* what, const char* call, LONG error, UINT icon = MB_ICONERROR) {
+  ShowMessageF(nullptr, MB_SETFOREGROUND | icon, "Unable to initialize %s:  Error %X from %s", what,
+               static_cast<unsigned>(error), call);
 }
 
 // The serial port without sharing, for overlapped I/O; the "\\.\" form is
@@ -194,7 +196,7 @@ HANDLE OpenThroughTapi(const char* name, bool retried, char* fallback, HLINEAPP*
   if (rc != 0) {
     *app = 0;
     *initFailed = true;
-    ShowTapiError("Unable to initialize TAPI:  Error %X from lineInitialize", rc);
+    ShowTapiError("TAPI", "lineInitialize", rc);
     return INVALID_HANDLE_VALUE;
   }
   HANDLE event = params.Handles.hEvent;
@@ -214,14 +216,14 @@ HANDLE OpenThroughTapi(const char* name, bool retried, char* fallback, HLINEAPP*
     if (!match) continue;
 
     // Stay quiet while a reset over the serial port may still rescue the open.
-    auto report = [&](const char* text, LONG error) {
-      if (!fallback[0] || retried) ShowTapiError(text, error);
+    auto report = [&](const char* call, LONG error) {
+      if (!fallback[0] || retried) ShowTapiError("modem", call, error);
     };
 
     rc = lineOpenA(*app, device, line, version, 0, 0, LINECALLPRIVILEGE_OWNER, LINEMEDIAMODE_DATAMODEM, nullptr);
     if (rc != 0) {
       *line = 0;
-      report("Unable to initialize modem:  Error %X from lineOpen", rc);
+      report("lineOpen", rc);
       continue;
     }
     if (!LinePortName(*line, fallback) || !fallback[0]) {
@@ -237,7 +239,7 @@ HANDLE OpenThroughTapi(const char* name, bool retried, char* fallback, HLINEAPP*
     HCALL hcall = 0;
     rc = lineMakeCallA(*line, &hcall, nullptr, 0, call);
     if (rc < 0) {
-      report("Unable to initialize modem:  Error %X from lineMakeCall", rc);
+      report("lineMakeCall", rc);
       lineClose(*line);
       *line = 0;
       continue;
@@ -246,7 +248,7 @@ HANDLE OpenThroughTapi(const char* name, bool retried, char* fallback, HLINEAPP*
     HANDLE comm = INVALID_HANDLE_VALUE;
     rc = CallCommHandle(hcall, &comm);
     if (rc == 0) return comm;
-    report("Unable to initialize modem:  Error %X from lineGetID", rc);
+    report("lineGetID", rc);
     lineClose(*line);
     *line = 0;
   }
@@ -281,7 +283,7 @@ void ListDataModems(HWND dialog, int comboId) {
   LONG rc = lineInitializeExA(&app, GetModuleHandleA(nullptr), IgnoreLineMessage, kProductTitle, &devices,
                               &apiVersion, &params);
   if (rc != 0) {
-    ShowTapiError("Unable to initialize TAPI:  Error %X from lineInitialize", rc, 0);
+    ShowTapiError("TAPI", "lineInitialize", rc, 0);
     return;
   }
   for (DWORD device = 0; device < devices; ++device) {

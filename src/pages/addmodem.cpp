@@ -4,7 +4,6 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include <cstring>
 
 #include "app/appstate.h"
 #include "app/configstore.h"
@@ -20,9 +19,8 @@
 
 namespace {
 
-constexpr size_t kNameSize = 500;
-constexpr int kDialogPinSize = 20;  // the dialog uses up to 19 characters of the PIN
-constexpr int kWizardPinSize = 50;  // the wizard up to 49
+constexpr size_t kNameSize = sizeof AddModemChoice::name;
+constexpr int kWizardPinSize = 50;  // the wizard uses up to 49 characters of the PIN
 constexpr unsigned kAllocateWaitLimit = 60;
 constexpr UINT_PTR kSheetSubclassId = 0x5a4d;
 
@@ -90,7 +88,9 @@ void ShowNotListedAdvice(HWND dialog) { ShowMessage(dialog, kNotListedAdvice, MB
 
 // ---- DIALOG_ADDMODEM ----
 
-char* ResultBuffer(HWND dialog) { return reinterpret_cast<char*>(GetWindowLongPtrA(dialog, DWLP_USER)); }
+struct AddModemDialogState {
+  AddModemChoice choice;  // filled once a modem passed its test
+};
 
 // Asks the gateway service to let go of the modem for the test; 0 when it
 // would not (the test is tried all the same) or there is no link library.
@@ -108,7 +108,7 @@ void OnTestAndSelect(HWND dialog) {
   char name[kNameSize];
   SelectedText(dialog, name);
   if (!name[0]) return;
-  char pin[kDialogPinSize];
+  char pin[sizeof AddModemChoice::pin];
   GetDlgItemTextA(dialog, IDC_ADDMODEM_PIN, pin, sizeof pin);
 
   const LinkLibrary* link = BindLinkLibrary();
@@ -117,20 +117,16 @@ void OnTestAndSelect(HWND dialog) {
   if (lease) link->ModemRelease(lease);
   if (!passed) return;
 
-  char* result = ResultBuffer(dialog);
-  CopyBounded(result, kNameSize, name);
-  if (pin[0]) {
-    BoundedAppend(result, kNameSize, "\tPIN=");
-    BoundedAppend(result, kNameSize, pin);
-  }
+  AddModemChoice& choice = StateOf<AddModemDialogState>(dialog)->choice;
+  CopyBounded(choice.name, sizeof choice.name, name);
+  CopyBounded(choice.pin, sizeof choice.pin, pin);
   EndDialog(dialog, 1);
 }
 
 INT_PTR CALLBACK AddModemDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_INITDIALOG:
-      SetWindowLongPtrA(dialog, DWLP_USER, lParam);
-      ResultBuffer(dialog)[0] = '\0';
+      KeepDialogState<AddModemDialogState>(dialog, lParam)->choice = AddModemChoice();
       FillFromConfiguration(dialog);
       return TRUE;
     case WM_ACTIVATE:
@@ -146,7 +142,7 @@ INT_PTR CALLBACK AddModemDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
           ShowNotListedAdvice(dialog);
           return TRUE;
         case IDCANCEL:
-          ResultBuffer(dialog)[0] = '\0';
+          StateOf<AddModemDialogState>(dialog)->choice = AddModemChoice();
           EndDialog(dialog, 0);
           return TRUE;
       }
@@ -156,6 +152,10 @@ INT_PTR CALLBACK AddModemDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
 }
 
 // ---- DIALOG_WIZADDMODEM ----
+
+struct SelectModemPageState {
+  HWND sheet = nullptr;  // the wizard, whose activation the page follows
+};
 
 // A wizard page is a child window and gets no WM_ACTIVATE of its own: the
 // sheet's activation is passed on to it.
@@ -186,16 +186,23 @@ LONG_PTR OnWizardNext(HWND page) {
   return 0;
 }
 
+BOOL OnInitSelectModemPage(HWND page, LPARAM initParam) {
+  SelectModemPageState* state = KeepPageState<SelectModemPageState>(page, initParam);
+  FillFromConfiguration(page);
+  ShowWindow(GetDlgItem(page, IDC_ADDMODEM_TEST), SW_HIDE);
+  ShowWindow(GetDlgItem(page, IDCANCEL), SW_HIDE);
+  state->sheet = GetParent(page);
+  SetWindowSubclass(state->sheet, SheetActivationSubclass, kSheetSubclassId, reinterpret_cast<DWORD_PTR>(page));
+  return TRUE;
+}
+
 INT_PTR CALLBACK WizardAddModemPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_INITDIALOG:
-      FillFromConfiguration(page);
-      ShowWindow(GetDlgItem(page, IDC_ADDMODEM_TEST), SW_HIDE);
-      ShowWindow(GetDlgItem(page, IDCANCEL), SW_HIDE);
-      SetWindowSubclass(GetParent(page), SheetActivationSubclass, kSheetSubclassId, reinterpret_cast<DWORD_PTR>(page));
-      return TRUE;
+      return OnInitSelectModemPage(page, lParam);
     case WM_DESTROY:
-      RemoveWindowSubclass(GetParent(page), SheetActivationSubclass, kSheetSubclassId);
+      if (SelectModemPageState* state = StateOf<SelectModemPageState>(page))
+        RemoveWindowSubclass(state->sheet, SheetActivationSubclass, kSheetSubclassId);
       return FALSE;
     case WM_ACTIVATE:
       if (IsReturnFromElsewhere(wParam, lParam)) Refill(page);
@@ -221,10 +228,12 @@ INT_PTR CALLBACK WizardAddModemPageProc(HWND page, UINT message, WPARAM wParam, 
 
 }  // namespace
 
-INT_PTR RunAddModemDialog(HWND owner, char* result) {
-  result[0] = '\0';
-  return DialogBoxParamA(GetModuleHandleA(nullptr), "DIALOG_ADDMODEM", owner, AddModemDialogProc,
-                         reinterpret_cast<LPARAM>(result));
+bool RunAddModemDialog(HWND owner, AddModemChoice* choice) {
+  AddModemDialogState state;
+  INT_PTR result = DialogBoxParamA(GetModuleHandleA(nullptr), "DIALOG_ADDMODEM", owner, AddModemDialogProc,
+                                   reinterpret_cast<LPARAM>(&state));
+  *choice = result == 1 ? state.choice : AddModemChoice();
+  return result == 1 && choice->name[0];
 }
 
-const PageDefinition kWizardAddModemPage = StatelessPage(WizardAddModemPageProc);
+const PageDefinition kWizardAddModemPage = StatefulPage<SelectModemPageState>(WizardAddModemPageProc);

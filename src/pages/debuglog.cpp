@@ -15,6 +15,10 @@ namespace {
 
 constexpr UINT_PTR kRefreshTimer = 1;
 
+struct DebugLogPageState {
+  UINT_PTR timer = 0;  // the View buttons' refresh, while it runs
+};
+
 struct DebugLog {
   int checkId;
   int viewId;
@@ -70,13 +74,14 @@ void SavePage(HWND page) {
   }
 }
 
-BOOL OnInitDialog(HWND page) {
+BOOL OnInitDialog(HWND page, LPARAM initParam) {
+  DebugLogPageState* state = KeepPageState<DebugLogPageState>(page, initParam);
   for (const DebugLog& log : kLogs) {
     char file[MAX_PATH];
     SettingsFile(log, file);
     CheckDlgButton(page, log.checkId, ReadYesSetting(file, log.section, "Debug") ? BST_CHECKED : BST_UNCHECKED);
   }
-  SetTimer(page, kRefreshTimer, 5000, nullptr);
+  state->timer = SetTimer(page, kRefreshTimer, 5000, nullptr);
   RefreshViewButtons(page);
   return TRUE;
 }
@@ -108,7 +113,7 @@ INT_PTR OnNotify(HWND page, const NMHDR* header) {
 INT_PTR CALLBACK DebugLogPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_INITDIALOG:
-      return OnInitDialog(page);
+      return OnInitDialog(page, lParam);
     case WM_COMMAND:
       return OnCommand(page, LOWORD(wParam), HIWORD(wParam));
     case WM_NOTIFY:
@@ -119,7 +124,10 @@ INT_PTR CALLBACK DebugLogPageProc(HWND page, UINT message, WPARAM wParam, LPARAM
       if (wParam == kRefreshTimer) RefreshViewButtons(page);
       return TRUE;
     case WM_DESTROY:
-      KillTimer(page, kRefreshTimer);
+      if (DebugLogPageState* state = StateOf<DebugLogPageState>(page); state && state->timer) {
+        KillTimer(page, state->timer);
+        state->timer = 0;
+      }
       return FALSE;
   }
   return FALSE;
@@ -127,4 +135,4 @@ INT_PTR CALLBACK DebugLogPageProc(HWND page, UINT message, WPARAM wParam, LPARAM
 
 }  // namespace
 
-const PageDefinition kDebugLogPage = StatelessPage(DebugLogPageProc);
+const PageDefinition kDebugLogPage = StatefulPage<DebugLogPageState>(DebugLogPageProc);

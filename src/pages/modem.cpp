@@ -58,16 +58,14 @@ const MmsKey kMmsKeys[] = {
     {IDC_MODEM_MMS_URL, "MMSURL", "Server"},
 };
 
-// True once the MMS settings passed the connection test, or the operator
-// chose not to test them; shared by the page of both sheets.
-bool g_MmsSettingsTested = false;
-
-struct PageState {
-  bool initialising = false;
+// The page's own state; whether the MMS settings were tested is the run's
+// (g_MmsSettingsTested), since the wizard's page and the sheet's share it.
+struct ModemPageState {
+  bool initialising = false;         // the page is filling its own controls
   char loadedModem[kTextSize] = "";  // Modem1 as this page last read or wrote it
 };
 
-PageState* State(HWND page) { return reinterpret_cast<PageState*>(GetWindowLongPtrA(page, DWLP_USER)); }
+ModemPageState* State(HWND page) { return StateOf<ModemPageState>(page); }
 
 bool Checked(HWND page, int id) { return IsDlgButtonChecked(page, id) == BST_CHECKED; }
 void Check(HWND page, int id, bool on) { CheckDlgButton(page, id, on ? BST_CHECKED : BST_UNCHECKED); }
@@ -128,7 +126,7 @@ void MarkChanged(HWND page) {
 // ---- building ----
 
 void LoadPage(HWND page) {
-  PageState* state = State(page);
+  ModemPageState* state = State(page);
   state->initialising = true;
 
   char modem[kTextSize];
@@ -182,9 +180,8 @@ void LoadPage(HWND page) {
   state->initialising = false;
 }
 
-BOOL OnInitDialog(HWND page) {
-  SetWindowLongPtrA(page, DWLP_USER, reinterpret_cast<LONG_PTR>(new PageState));
-  State(page)->initialising = true;
+BOOL OnInitDialog(HWND page, LPARAM initParam) {
+  KeepPageState<ModemPageState>(page, initParam)->initialising = true;
   for (const char* name : kStorageNames)
     SendDlgItemMessageA(page, IDC_MODEM_STORAGE, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
   if (const LinkLibrary* link = BindLinkLibrary()) link->RasLoadListOrComboBox(page, IDC_MODEM_CONNECTION, CB_ADDSTRING);
@@ -237,30 +234,14 @@ void AskForModem(HWND page) {
 
 bool ModemChosen(HWND page) { return GetWindowTextLengthA(GetDlgItem(page, IDC_MODEM_NAME)) > 0; }
 
-void TrimBlanks(char* text) {
-  TrimRight(text);
-  const char* start = SkipBlanks(text);
-  if (start != text) memmove(text, start, strlen(start) + 1);
-}
-
-// The WAP gateway as the test gets it: a dotted address in normal form, or
-// "http:" (the "//" dropped) followed by a dotted address, optionally with a
-// port or path, passed on as typed. False when it is neither.
-bool PrepareWapGateway(char* address, size_t size) {
-  TrimBlanks(address);
-  if (StartsWithNoCase(address, "http://")) memmove(address + 5, address + 7, strlen(address + 7) + 1);
-  if (!StartsWithNoCase(address, "http:")) return NormaliseIpAddress(address, size);
-  char host[kTestValueSize];
-  CopyBounded(host, sizeof host, address + 5);
-  host[strcspn(host, ":/")] = '\0';
-  return host[0] && NormaliseIpAddress(host, sizeof host);
-}
-
 // One run of the elevated copy, behind the wait window; its verdict.
 void RunElevatedTest(HWND page, const char* testFile, char* verdict) {
   HCURSOR cursor = BeginBusyCursor();
   HWND wait = CreateWaitWindow(page);
-  if (wait) SetForegroundWindow(wait);
+  if (wait) {
+    SetForegroundWindow(wait);
+    PaintNow(wait);  // the wait for the elevated copy blocks this thread
+  }
   RunProgramCopy("/MODEMTEST", IsVistaOrLater(), kModemTestWaitMs);
   if (wait && IsWindow(wait)) SendMessageA(wait, WM_CLOSE, 0, 0);
   EndBusyCursor(cursor);
@@ -281,7 +262,7 @@ void RunConnectionTest(HWND page) {
   if (!url[0]) return FailOn(page, "MMS Server URL is Required!", IDC_MODEM_MMS_URL);
   if (!ModemChosen(page)) return AskForModem(page);
   if (!wap[0]) return FailOn(page, "WAP Gateway Address is Required!", IDC_MODEM_WAP_GATEWAY);
-  if (!PrepareWapGateway(wap, sizeof wap)) return FailOn(page, "Invalid WAP Gateway Address", IDC_MODEM_WAP_GATEWAY);
+  if (!PrepareWapGatewayAddress(wap, sizeof wap)) return FailOn(page, "Invalid WAP Gateway Address", IDC_MODEM_WAP_GATEWAY);
 
   char modem[kTextSize];
   ItemText(page, IDC_MODEM_NAME, modem, sizeof modem);
@@ -408,28 +389,21 @@ void SavePage(HWND page) {
 // ---- commands ----
 
 void OnChangeModem(HWND page) {
-  char result[kTextSize];
-  if (RunAddModemDialog(page, result) != 1 || !result[0]) return;
-  char* tab = strchr(result, '\t');
-  const char* rest = "";
-  if (tab) {
-    *tab = '\0';
-    rest = tab + 1;
-  }
+  AddModemChoice choice;
+  if (!RunAddModemDialog(page, &choice)) return;
   char current[kTextSize];
   ItemText(page, IDC_MODEM_NAME, current, sizeof current);
-  if (CompareNoCase(result, current) != 0) {
-    RememberConfiguredModem(result);
-    SetDlgItemTextA(page, IDC_MODEM_NAME, result);
+  if (CompareNoCase(choice.name, current) != 0) {
+    RememberConfiguredModem(choice.name);
+    SetDlgItemTextA(page, IDC_MODEM_NAME, choice.name);
     MarkChanged(page);
-    g_MmsSettingsTested = false;
+    g_MmsSettingsTested = false;  // tested with the other modem
     Check(page, IDC_MODEM_OTHER_CONNECTION, false);
     ApplyEnableRule(page);
   }
-  const char* pin = StartsWithNoCase(rest, "PIN=") ? rest + 4 : "";
   ItemText(page, IDC_MODEM_PIN, current, sizeof current);
-  if (CompareNoCase(pin, current) != 0) {
-    SetDlgItemTextA(page, IDC_MODEM_PIN, pin);
+  if (CompareNoCase(choice.pin, current) != 0) {
+    SetDlgItemTextA(page, IDC_MODEM_PIN, choice.pin);
     MarkChanged(page);
   }
 }
@@ -443,8 +417,9 @@ void OnLookupOperatorSettings(HWND page) {
     const char* text;
   } fields[] = {{IDC_MODEM_APN, apn}, {IDC_MODEM_APN_LOGIN, login}, {IDC_MODEM_APN_PASSWORD, password},
                 {IDC_MODEM_WAP_GATEWAY, wap}};
-  for (const auto& f : fields)
-    if (SetTextIfChanged(GetDlgItem(page, f.id), f.text)) g_MmsSettingsTested = false;
+  // A field that changes reports it like an edit of the operator's, which
+  // marks the settings untested.
+  for (const auto& f : fields) SetTextIfChanged(GetDlgItem(page, f.id), f.text);
   SetDlgItemTextA(page, IDC_MODEM_MMS_URL, url);
 }
 
@@ -516,7 +491,7 @@ void OnSetActive(HWND page) {
   char modem[kTextSize];
   ReadConfiguredModem(modem);
   if (modem[0] && CompareNoCase(modem, State(page)->loadedModem) != 0) {
-    g_MmsSettingsTested = false;
+    g_MmsSettingsTested = false;  // tested with the other modem
     LoadPage(page);
   }
   SetWizardButtons(page, PSWIZB_BACK | PSWIZB_NEXT);
@@ -570,22 +545,29 @@ INT_PTR OnNotify(HWND page, const NMHDR* header) {
   return AnswerSharedNotify(page, header->code, false);
 }
 
+// The modem name is only ever changed through "Change Modem": it looks
+// read-only on every sheet, whatever background the sheet gives its pages.
+INT_PTR OnControlColour(HWND page, HDC dc, HWND control) {
+  if (control != GetDlgItem(page, IDC_MODEM_NAME)) return FALSE;
+  SetBkColor(dc, GetSysColor(COLOR_3DFACE));
+  SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+  return reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_3DFACE));
+}
+
 INT_PTR CALLBACK ModemPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_INITDIALOG:
-      return OnInitDialog(page);
+      return OnInitDialog(page, lParam);
+    case WM_CTLCOLORSTATIC:
+      return OnControlColour(page, reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
     case WM_COMMAND:
       return State(page) ? OnCommand(page, LOWORD(wParam), HIWORD(wParam)) : FALSE;
     case WM_NOTIFY:
       return State(page) ? OnNotify(page, reinterpret_cast<const NMHDR*>(lParam)) : FALSE;
-    case WM_NCDESTROY:
-      delete State(page);
-      SetWindowLongPtrA(page, DWLP_USER, 0);
-      return FALSE;
   }
   return FALSE;
 }
 
 }  // namespace
 
-const PageDefinition kModemPage = StatelessPage(ModemPageProc);
+const PageDefinition kModemPage = StatefulPage<ModemPageState>(ModemPageProc);

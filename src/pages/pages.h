@@ -14,10 +14,17 @@ extern const PageDefinition kTwoWayPage;
 extern const PageDefinition kTestMessagePage;
 extern const PageDefinition kStatusPage;
 
-// The modal "Add Modem" dialog. `result` holds 500 bytes: on 1 the tested
-// modem's name, followed by "\tPIN=" and the PIN when one was typed; on 0 it
-// is empty.
-INT_PTR RunAddModemDialog(HWND owner, char* result);
+// What the "Add Modem" dialog hands back: the modem that passed its test and
+// the PIN typed for it (empty when none was).
+struct AddModemChoice {
+  char name[500] = "";
+  char pin[20] = "";  // the dialog uses up to 19 characters
+};
+
+// The modal "Add Modem" dialog (template DIALOG_ADDMODEM) owned by `owner`:
+// true with `choice` filled once a modem passed its test, false with `choice`
+// empty when the operator cancelled.
+bool RunAddModemDialog(HWND owner, AddModemChoice* choice);
 
 // The list dialog of one of the gateway's four message stores (template
 // DIALOG_SMSQ), modal, with `owner` as parent.

@@ -6,28 +6,16 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "testfiles.h"
+
 namespace {
 
 const char kSimctl[] = ZARQ_MODEMSIM_DIR "/simctl";
 
-std::string ReadWhole(const std::string& path) {
-  std::string out;
-  HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return out;
-  char buf[4096];
-  DWORD got;
-  while (ReadFile(h, buf, sizeof buf, &got, nullptr) && got) out.append(buf, got);
-  CloseHandle(h);
-  return out;
-}
-
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
 // Opening a file under Z:\proc\self is done by the wineserver, so this is the
 // server's Linux pid: a simulator that watches it ends with the prefix's session.
 unsigned long WineServerPid() {
-  std::string stat = ReadWhole("Z:\\proc\\self\\stat");
+  std::string stat = ReadFileText("Z:\\proc\\self\\stat");
   return strtoul(stat.c_str(), nullptr, 10);
 }
 
@@ -104,7 +92,7 @@ ModemSim::ModemSim(const std::string& options) {
   std::string line;
   for (int i = 0; i < 300 && line.empty(); ++i) {
     Sleep(50);
-    line = ReadWhole(ready_);
+    line = ReadFileText(ready_);
   }
   if (line.empty()) {
     error_ = "the simulator did not start within 15 s";
@@ -133,7 +121,7 @@ void ModemSim::Stop() {
   snprintf(command, sizeof command, "/usr/bin/python3 %s stop %lu", kSimctl, pid_);
   if (RunLinuxCommand(command)) {
     // The simulator deletes its ready file after removing its COM link.
-    for (int i = 0; i < 200 && Exists(ready_); ++i) Sleep(50);
+    for (int i = 0; i < 200 && PathExists(ready_); ++i) Sleep(50);
   }
   number_ = 0;
   port_.clear();
@@ -141,7 +129,7 @@ void ModemSim::Stop() {
 
 std::vector<ModemSimCommand> ModemSim::Log() const {
   std::vector<ModemSimCommand> out;
-  std::string text = ReadWhole(log_);
+  std::string text = ReadFileText(log_);
   size_t pos = 0;
   while (pos < text.size()) {
     size_t end = text.find('\n', pos);
@@ -179,8 +167,8 @@ int ModemSim::Deliver(const std::string& arguments) {
   int result = -1;
   if (RunLinuxCommand("/bin/sh " + script)) {
     for (int i = 0; i < 400; ++i) {
-      if (Exists(windowsStatus)) {
-        result = atoi(ReadWhole(windowsStatus).c_str());
+      if (PathExists(windowsStatus)) {
+        result = atoi(ReadFileText(windowsStatus).c_str());
         break;
       }
       Sleep(50);
@@ -195,4 +183,27 @@ void ModemSim::ClearLog() {
   HANDLE h = CreateFileA(log_.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                          TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+}
+
+std::string PortExchange(HANDLE port, const std::string& command, const char* until) {
+  constexpr int kReadsForAnAnswer = 5;
+  OVERLAPPED o = {};
+  o.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  DWORD n = 0;
+  if (!WriteFile(port, command.data(), DWORD(command.size()), &n, &o) && GetLastError() == ERROR_IO_PENDING)
+    GetOverlappedResult(port, &o, &n, TRUE);
+  std::string answer;
+  char buf[512];
+  for (int reads = 0; !until || (reads < kReadsForAnAnswer && answer.find(until) == std::string::npos); ++reads) {
+    ResetEvent(o.hEvent);
+    n = 0;
+    if (!ReadFile(port, buf, sizeof buf, &n, &o)) {
+      if (GetLastError() != ERROR_IO_PENDING) break;
+      GetOverlappedResult(port, &o, &n, TRUE);
+    }
+    if (!n && !until) break;
+    answer.append(buf, n);
+  }
+  CloseHandle(o.hEvent);
+  return answer;
 }

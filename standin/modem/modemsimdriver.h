@@ -8,6 +8,8 @@
 //   EXPECT_EQ(sim.Commands(), (std::vector<std::string>{"\r", "ATE0V1\r"}));
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 #include <vector>
 
@@ -58,3 +60,9 @@ class ModemSim {
 bool RunLinuxCommand(const std::string& commandLine);
 // The Windows path ("Z:\...") of a Linux path.
 std::string WindowsPathOf(const std::string& linuxPath);
+
+// Writes `command` to an open overlapped port and collects the answer.
+// Without `until`: read after read until one brings nothing (a silent read
+// lasts as long as the port's timeouts allow). With `until`: until the
+// answer holds that text, at most five reads, silent ones included.
+std::string PortExchange(HANDLE port, const std::string& command, const char* until = nullptr);

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "core/formatcheck.h"
 #include "gateway/zarqtls.h"
 #include "sendall.h"
 
@@ -36,6 +37,7 @@ struct Session {
   bool peerClosed = false;
 };
 
+void SetError(char* text, ZARQ_FORMAT_STRING const char* format, ...) ZARQ_PRINTF_LIKE(2, 3);
 void SetError(char* text, const char* format, ...) {
   if (!text) return;
   va_list args;

@@ -129,7 +129,9 @@ TEST_F(ServicesTest, ServerPageFollowsTheServicesAndControlsThem) {
   WaitState("ZarqMMSC", SERVICE_RUNNING);
   ControlBehindItsBack("ZarqMMSC", false);
   EXPECT_TRUE(WaitState("ZarqMMSC", SERVICE_STOPPED));
-  Sleep(1500);
+  // Blanked here, the texts come back from a refresh made since the stop.
+  ui::SetItemText(page, IDC_SERVER_STATUS, "");
+  ui::SetItemText(page, IDC_SERVER_ACTION, "");
   EXPECT_TRUE(StatusShows(page, "Active", "Stop Service"));
   ui::ClickItem(page, IDC_SERVER_ACTION);
   EXPECT_TRUE(WaitState("ZarqSMS", SERVICE_STOPPED));
@@ -197,8 +199,10 @@ TEST_F(ServicesTest, WizardStopsRunningServicesBehindTheWaitWindow) {
     EXPECT_EQ(installer.WaitExit(60000), 0u);
   }
   ASSERT_TRUE(WaitState("ZarqSMS", SERVICE_RUNNING));
-  // Holds the SMS gateway in its stop wait while the window is looked at.
+  // Holds the SMS gateway in its stop wait while the window is looked at
+  // (120 passes of 250 ms at most: the stop ends it once it is looked at).
   WriteSetting(g_SmsgwIni, "SMSGW", "IgnoreStopRequests", "Yes");
+  SetEnvironmentVariableA("ZARQ_TEST_WAIT_PASS_MS", "250");
   WriteSetting(g_SmsgwIni, "SMSGW", "Modem1", "Test Modem");
   ASSERT_TRUE(app_.StartConfig("-WIZARD"));
 
@@ -213,6 +217,23 @@ TEST_F(ServicesTest, WizardStopsRunningServicesBehindTheWaitWindow) {
   EXPECT_EQ(ui::WindowText(wait), "Please wait...");
   EXPECT_EQ(ui::ItemText(wait, IDC_WAIT_TEXT), "Stopping Services...");
   EXPECT_FALSE(ui::FindSheet(app_.Id(), 0)) << "the wizard waits for the services";
+
+  // On the screen while the program waits: the one line "Stopping
+  // Services..." drawn on the face colour, not a blank or black rectangle
+  // nor the template's three lines, which a blocked thread would leave.
+  HWND text = GetDlgItem(wait, IDC_WAIT_TEXT);
+  ui::ScreenInk shown;
+  EXPECT_TRUE(ui::WaitUntil(
+      [&] {
+        shown = ui::ReadScreenInk(text, GetSysColor(COLOR_3DFACE));
+        return shown.visible > shown.pixels / 2 && shown.background > shown.visible / 2 && shown.ink > 50 &&
+               shown.inkBottom - shown.inkTop < shown.height / 3;
+      },
+      20000))
+      << shown.pixels << " pixels, " << shown.visible << " not covered, " << shown.background
+      << " of the face colour, " << shown.ink << " of ink in rows " << shown.inkTop << " to " << shown.inkBottom
+      << " of " << shown.height << "; covered by " << shown.coveredBy;
+  EXPECT_TRUE(ui::SaveWindowImage(wait, ui::ModuleDirectory() + "wizard-0-stopping-services.bmp", true));
 
   WriteSetting(g_SmsgwIni, "SMSGW", "IgnoreStopRequests", "");
   EXPECT_TRUE(ui::WaitGone(wait, kServiceTimeoutMs));

@@ -129,6 +129,7 @@ TEST_F(AppTest, ServerPageLoadsAndSavesPortsByItsRules) {
         },
         5000))
         << "case " << i << ": " << IniValue(SmsgwIni(), "SMSGW", "WebPort");
+    EXPECT_TRUE(ui::WaitIdle(sheet, 5000)) << "case " << i;  // the rest of the save is in the same handler
     EXPECT_EQ(IniValue(SmsgwIni(), "SMSGW", "SMPPPort"), c.savedSmpp) << "case " << i;
     EXPECT_EQ(IniValue(MmscIni(), "MMSC", "WebPort"), c.savedMm7) << "case " << i;
   }
@@ -173,7 +174,8 @@ TEST_F(AppTest, CancelWithUnsavedEditsAsksBeforeThrowingThemAway) {
       EXPECT_EQ(box.buttons, (std::vector<int>{IDCANCEL, IDYES, IDNO})) << "page " << pageIndex;
       ui::AnswerMessageBox(box, answer);
       EXPECT_TRUE(ui::WaitGone(box.window, 5000));
-      Sleep(300);
+      // Once the cancel handler has returned, the sheet has closed or it never will.
+      EXPECT_TRUE(ui::WaitIdle(sheet, 5000)) << "page " << pageIndex << ", answer " << answer;
       EXPECT_TRUE(app_.Running()) << "page " << pageIndex << ", answer " << answer;
       EXPECT_TRUE(IsWindowVisible(sheet)) << "page " << pageIndex << ", answer " << answer;
     }

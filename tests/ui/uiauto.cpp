@@ -22,13 +22,6 @@ std::string ClassName(HWND window) {
   return name;
 }
 
-std::string ModuleDirectory() {
-  char path[MAX_PATH];
-  DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
-  std::string dir(path, n);
-  return dir.substr(0, dir.find_last_of("\\/") + 1);
-}
-
 struct EnumState {
   DWORD processId;
   std::vector<HWND>* windows;
@@ -203,6 +196,18 @@ bool ReadMessageBox(HWND window, MessageBoxInfo* box) {
 
 }  // namespace
 
+std::string ModuleDirectory() {
+  char path[MAX_PATH];
+  DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
+  std::string dir(path, n);
+  return dir.substr(0, dir.find_last_of("\\/") + 1);
+}
+
+bool WaitIdle(HWND window, DWORD timeoutMs) {
+  DWORD_PTR result = 0;
+  return SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, timeoutMs, &result) != 0;
+}
+
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
   DWORD start = GetTickCount();
   for (;;) {
@@ -340,12 +345,57 @@ void AnswerMessageBox(const MessageBoxInfo& box, int button) {
                reinterpret_cast<LPARAM>(GetDlgItem(box.window, button)));
 }
 
-bool SaveWindowImage(HWND window, const std::string& path) {
-  SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-  RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
-  Sleep(300);
-  Pixels image = CaptureScreen(window, 4096);
-  SetWindowPos(window, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+ScreenInk ReadScreenInk(HWND control, COLORREF background) {
+  ScreenInk out;
+  Pixels shown = CaptureScreen(control, 4096);
+  // The capture holds 0x00RRGGBB, a COLORREF 0x00BBGGRR.
+  DWORD wanted = (DWORD(GetRValue(background)) << 16) | (DWORD(GetGValue(background)) << 8) | GetBValue(background);
+  int backgroundLight = GetRValue(background) + GetGValue(background) + GetBValue(background);
+  RECT at = {};
+  GetWindowRect(control, &at);
+  // Only what the window itself shows: other programs' windows may lie over
+  // part of it on a shared display. Asked of the system in blocks of 4 x 4.
+  HWND owner = GetAncestor(control, GA_ROOT);
+  const int columns = (shown.width + 3) / 4;
+  std::vector<char> mine(size_t(columns) * size_t((shown.height + 3) / 4));
+  for (size_t b = 0; b < mine.size(); ++b) {
+    POINT centre = {at.left + LONG(b % size_t(columns)) * 4 + 1, at.top + LONG(b / size_t(columns)) * 4 + 1};
+    HWND top = WindowFromPoint(centre);
+    HWND root = top ? GetAncestor(top, GA_ROOT) : nullptr;
+    mine[b] = root == owner;
+    if (!mine[b] && root && out.coveredBy.empty()) out.coveredBy = WindowText(root) + " (" + ClassName(root) + ")";
+  }
+  for (size_t i = 0; i < shown.bits.size(); ++i) {
+    DWORD p = shown.bits[i];
+    ++out.pixels;
+    int x = int(i % size_t(shown.width)), y = int(i / size_t(shown.width));
+    if (!mine[size_t(y / 4) * size_t(columns) + size_t(x / 4)]) continue;
+    ++out.visible;
+    int light = int((p >> 16) & 0xFF) + int((p >> 8) & 0xFF) + int(p & 0xFF);
+    if ((p & 0xFFFFFF) == wanted) {
+      ++out.background;
+    } else if (light < backgroundLight / 2) {
+      ++out.ink;
+      int row = int(i / size_t(shown.width));
+      if (out.inkTop < 0) out.inkTop = row;
+      out.inkBottom = row;
+    }
+  }
+  out.height = shown.height;
+  return out;
+}
+
+bool SaveWindowImage(HWND window, const std::string& path, bool ownerBusy) {
+  Pixels image;
+  if (ownerBusy) {
+    image = CaptureScreen(window, 4096);  // as it stands: raising it would wait for its thread
+  } else {
+    SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    Sleep(300);
+    image = CaptureScreen(window, 4096);
+    SetWindowPos(window, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  }
   if (image.bits.empty()) return false;
 
   int stride = (image.width * 3 + 3) & ~3;

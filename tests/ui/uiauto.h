@@ -15,8 +15,16 @@
 
 namespace ui {
 
+// The directory of this test program, ending in a backslash.
+std::string ModuleDirectory();
+
 // Polls `condition` every 50 ms until it holds or `timeoutMs` has passed.
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs);
+// Waits until the thread of `window` has returned from what it is handling
+// now (a WM_NULL sent to it is answered only then); false when it did not
+// within `timeoutMs` or the window is gone. Messages posted to it before may
+// still be waiting: wait for their effect first.
+bool WaitIdle(HWND window, DWORD timeoutMs);
 
 // A started program. The destructor ends it if it still runs.
 class Program {
@@ -95,9 +103,25 @@ struct MessageBoxInfo {
 bool FindMessageBox(DWORD processId, MessageBoxInfo* box, DWORD timeoutMs);
 // Presses one of the box's buttons (IDYES, IDNO, IDCANCEL, IDOK, ...).
 void AnswerMessageBox(const MessageBoxInfo& box, int button);
-// Saves what the screen shows of `window` (raised above other windows) as a
-// 24-bit BMP file.
-bool SaveWindowImage(HWND window, const std::string& path);
+// Saves what the screen shows of `window` as a 24-bit BMP file, raised above
+// other windows and painted afresh first; with `ownerBusy` (its thread
+// blocked, unable to answer either) just as it stands.
+bool SaveWindowImage(HWND window, const std::string& path, bool ownerBusy = false);
+
+// What the screen shows of a window where no other window lies over it: how
+// many of its pixels show, how many of those have the colour `background`
+// and how many are ink (less than half as light, as text is), in which rows
+// the ink lies, and the window's height.
+struct ScreenInk {
+  int pixels = 0;
+  int visible = 0;
+  int background = 0;
+  int ink = 0;
+  int inkTop = -1, inkBottom = -1;
+  int height = 0;
+  std::string coveredBy;  // a window over it, when one is
+};
+ScreenInk ReadScreenInk(HWND window, COLORREF background);
 
 // Waits until `window` is gone.
 bool WaitGone(HWND window, DWORD timeoutMs);

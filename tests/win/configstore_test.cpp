@@ -1,5 +1,12 @@
 // The settings files and data directories over real directories under Wine.
+#include <windows.h>
+#include <winioctl.h>
+
 #include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
 
 #include "app/configstore.h"
 #include "app/uihelpers.h"
@@ -121,20 +128,125 @@ TEST_F(ConfigStore, DeleteDirectoryTreeSkipsDotDirectories) {
   DeleteDirectoryTree("");                               // nothing happens
 }
 
+// A directory junction at `link` to `target` (an existing directory), made
+// with the file system's own reparse call.
+bool MakeJunction(const std::string& link, const std::string& target) {
+  if (!CreateDirectoryA(link.c_str(), nullptr)) return false;
+  HANDLE h = CreateFileA(link.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                         FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    RemoveDirectoryA(link.c_str());
+    return false;
+  }
+  // REPARSE_DATA_BUFFER's mount point form: tag, sizes, then the substitute
+  // name ("\??\" + full path) and the print name, each terminated.
+  std::wstring substitute = L"\\??\\", print;
+  char full[MAX_PATH];
+  GetFullPathNameA(target.c_str(), sizeof full, full, nullptr);
+  for (const char* p = full; *p; ++p) print += wchar_t(static_cast<unsigned char>(*p));
+  substitute += print;
+  std::vector<BYTE> buffer(8 + 8 + (substitute.size() + print.size() + 2) * sizeof(wchar_t));
+  auto put16 = [&](size_t at, size_t value) {
+    WORD v = WORD(value);
+    memcpy(&buffer[at], &v, 2);
+  };
+  DWORD tag = IO_REPARSE_TAG_MOUNT_POINT;
+  memcpy(&buffer[0], &tag, 4);
+  put16(4, buffer.size() - 8);                                          // ReparseDataLength
+  put16(8, 0);                                                          // SubstituteNameOffset
+  put16(10, substitute.size() * sizeof(wchar_t));                       // SubstituteNameLength
+  put16(12, (substitute.size() + 1) * sizeof(wchar_t));                 // PrintNameOffset
+  put16(14, print.size() * sizeof(wchar_t));                            // PrintNameLength
+  memcpy(&buffer[16], substitute.c_str(), (substitute.size() + 1) * sizeof(wchar_t));
+  memcpy(&buffer[16 + (substitute.size() + 1) * sizeof(wchar_t)], print.c_str(), (print.size() + 1) * sizeof(wchar_t));
+  DWORD returned = 0;
+  BOOL made = DeviceIoControl(h, FSCTL_SET_REPARSE_POINT, buffer.data(), DWORD(buffer.size()), nullptr, 0, &returned,
+                              nullptr);
+  CloseHandle(h);
+  if (!made) RemoveDirectoryA(link.c_str());
+  return made != FALSE;
+}
+
+// The Linux name of a path in the Wine prefix; empty off Wine.
+std::string HostPath(const std::string& path) {
+  using UnixName = char*(CDECL*)(LPCWSTR);
+  auto unixName = reinterpret_cast<UnixName>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+  if (!unixName) return "";
+  std::wstring wide(path.begin(), path.end());
+  char* name = unixName(wide.c_str());
+  std::string out = name ? name : "";
+  if (name) HeapFree(GetProcessHeap(), 0, name);
+  return out;
+}
+
+// Runs a Linux program on the host (Wine starts it detached) and waits until
+// `link` does or does not exist, as `present` says.
+bool RunOnHostUntil(std::string command, const std::string& link, bool present) {
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+    return false;
+  if (process.hProcess) {  // Wine starts a Linux program without one; close only real handles
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+  }
+  auto exists = [&] { return GetFileAttributesA(link.c_str()) != INVALID_FILE_ATTRIBUTES; };
+  for (DWORD start = GetTickCount(); exists() != present && GetTickCount() - start < 10000;) Sleep(50);
+  return exists() == present;
+}
+
+// A symbolic link made on the Linux side of a Wine prefix, which Wine shows
+// as a reparse point; false off Wine.
+bool MakeHostSymlink(const std::string& link, const std::string& target) {
+  std::string from = HostPath(target), to = HostPath(link);
+  return !from.empty() && RunOnHostUntil("/bin/ln -s \"" + from + "\" \"" + to + "\"", link, true);
+}
+
 TEST_F(ConfigStore, DeleteDirectoryTreeDoesNotFollowLinks) {
   std::string outside = dir_ / "precious";
   CreateDirectoryA(outside.c_str(), nullptr);
+  CreateDirectoryA((outside + "\\inner").c_str(), nullptr);
   WriteFileText(outside + "\\keep.txt", "x");
-  std::string root = dir_ / "data";
-  CreateDirectoryA(root.c_str(), nullptr);
-  std::string link = root + "\\link";
-  if (!CreateSymbolicLinkA(link.c_str(), outside.c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY))
-    GTEST_SKIP() << "directory links unsupported here, error " << GetLastError();
-  ASSERT_TRUE(GetFileAttributesA(link.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT);
-  DeleteDirectoryTree(root.c_str());
-  EXPECT_TRUE(PathExists(outside + "\\keep.txt"));
-  EXPECT_FALSE(PathExists(link));
-  EXPECT_FALSE(PathExists(root));
+  WriteFileText(outside + "\\inner\\keep.txt", "x");
+  const struct {
+    const char* kind;
+    bool (*make)(const std::string& link, const std::string& target);
+  } kinds[] = {{"junction", MakeJunction}, {"host symbolic link", MakeHostSymlink}};
+  int tried = 0;
+  for (const auto& kind : kinds) {
+    std::string root = dir_ / "data";
+    CreateDirectoryA(root.c_str(), nullptr);
+    WriteFileText(root + "\\own.txt", "x");
+    std::string link = root + "\\link";
+    if (!kind.make(link, outside)) {
+      RemoveTree(root);
+      continue;
+    }
+    ++tried;
+    // A real link: marked as one, and showing the target's files.
+    DWORD attributes = GetFileAttributesA(link.c_str());
+    ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES) << kind.kind;
+    ASSERT_TRUE(attributes & FILE_ATTRIBUTE_REPARSE_POINT) << kind.kind;
+    ASSERT_TRUE(attributes & FILE_ATTRIBUTE_DIRECTORY) << kind.kind;
+    ASSERT_TRUE(PathExists(link + "\\inner\\keep.txt")) << kind.kind << " does not lead to its target";
+
+    DeleteDirectoryTree(root.c_str());
+    EXPECT_FALSE(PathExists(root + "\\own.txt")) << kind.kind;  // the tree's own files go
+    EXPECT_TRUE(PathExists(outside + "\\keep.txt")) << kind.kind;  // the target's stay
+    EXPECT_TRUE(PathExists(outside + "\\inner\\keep.txt")) << kind.kind;
+    // Windows removes the link itself, and then the tree. Wine cannot remove
+    // a host symbolic link (its RemoveDirectory acts on the target, which
+    // holds files): there the link stays, still leading to the whole target.
+    if (PathExists(link))
+      EXPECT_TRUE(PathExists(link + "\\inner\\keep.txt")) << kind.kind;
+    else
+      EXPECT_FALSE(PathExists(root)) << kind.kind;
+    if (PathExists(link)) RunOnHostUntil("/bin/rm -f \"" + HostPath(link) + "\"", link, false);
+    RemoveTree(root);
+  }
+  if (!tried) GTEST_SKIP() << "neither a junction nor a host symbolic link can be made here";
 }
 
 TEST(TextControl, SetTextIfChangedComparesWithoutCase) {

@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "testfiles.h"
+
 // A fresh, empty directory under %TEMP%, deleted with its content at the end.
 class ScratchDir {
  public:
@@ -25,8 +27,3 @@ class ScratchDir {
 // MMSC.INI there as start-up does.
 void UseDataDirectory(const ScratchDir& dir);
 
-void WriteFileText(const std::string& path, const std::string& text);
-std::string ReadFileText(const std::string& path);
-bool PathExists(const std::string& path);
-// Removes a tree without following links (test cleanup; independent of the code under test).
-void RemoveTree(const std::string& path);

@@ -66,12 +66,26 @@ TEST(ConnectionSectionName, LongNamesAreCutWithoutSplittingAnEscape) {
   EXPECT_TRUE(ConnectionSectionName("SMPP - ", out, 8));
 }
 
+// An address rule's case: the text as typed, whether the rule accepts it,
+// and the text it leaves behind.
+struct AddressCase {
+  const char* text;
+  bool valid;
+  const char* after;
+};
+
+template <size_t N>
+void ExpectAddressRule(bool (*rule)(char*, size_t), const AddressCase (&cases)[N]) {
+  for (size_t i = 0; i < N; ++i) {
+    char text[250];
+    strcpy(text, cases[i].text);
+    EXPECT_EQ(rule(text, sizeof text), cases[i].valid) << "case " << i;
+    EXPECT_STREQ(text, cases[i].after) << "case " << i;
+  }
+}
+
 TEST(NormaliseIpAddress, Table) {
-  const struct {
-    const char* text;
-    bool valid;
-    const char* after;
-  } cases[] = {
+  const AddressCase cases[] = {
       {"010.1.2.3", true, "10.1.2.3"},
       {"10.1", true, "10.1.0.0"},
       {"1.2.3.4.5", false, "1.2.3.4.5"},
@@ -91,12 +105,7 @@ TEST(NormaliseIpAddress, Table) {
       {"99999999999999999999999.1.1.1", false, "99999999999999999999999.1.1.1"},
       {"10.0.0.1 x", false, "10.0.0.1 x"},
   };
-  for (size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
-    char text[250];
-    strcpy(text, cases[i].text);
-    EXPECT_EQ(NormaliseIpAddress(text, sizeof text), cases[i].valid) << "case " << i;
-    EXPECT_STREQ(text, cases[i].after) << "case " << i;
-  }
+  ExpectAddressRule(NormaliseIpAddress, cases);
 }
 
 TEST(NormaliseIpAddress, NormalFormMustFitTheBuffer) {
@@ -108,21 +117,23 @@ TEST(NormaliseIpAddress, NormalFormMustFitTheBuffer) {
   EXPECT_STREQ(exact, "1.2.3.4");
 }
 
-TEST(PrepareWapGateway, Table) {
-  const struct {
-    const char* typed;
-    bool valid;
-    const char* passed;  // what the connection test gets
-  } cases[] = {
-      {" 010.1.2.3 ", true, "10.1.2.3"},
-      {"http://10.1.2.3", true, "http:10.1.2.3"},
+// What the connection test gets of a typed WAP gateway address.
+TEST(PrepareWapGatewayAddress, Table) {
+  const AddressCase cases[] = {
+      {"010.001.2.3", true, "10.1.2.3"},
+      {"  10.1 \t", true, "10.1.0.0"},
+      {"http://1.2.3.4", true, "http:1.2.3.4"},
+      {"HTTP://01.2.3.4", true, "HTTP:01.2.3.4"},  // passed as typed behind "http:"
+      {"http:1.2.3.4", true, "http:1.2.3.4"},
+      {"http://1.2.3.4:9201", true, "http:1.2.3.4:9201"},
       {"HTTP://10.1.2.3:8799/wap", true, "HTTP:10.1.2.3:8799/wap"},
-      {"http:10.1.2.3", true, "http:10.1.2.3"},
+      {"  http://10.0.0.1:80  ", true, "http:10.0.0.1:80"},
       {"http://mmsproxy.rogers.com", true, "http:mmsproxy.rogers.com"},
       {"http://mms-proxy.telenor.no:8080", true, "http:mms-proxy.telenor.no:8080"},
       {"http:localhost:9201", true, "http:localhost:9201"},
       {"mmsproxy.rogers.com", false, "mmsproxy.rogers.com"},  // a bare name is not an address
       {"http://", false, "http:"},
+      {"http://:80", false, "http::80"},
       {"http://host:0", false, "http:host:0"},
       {"http://host:65536", false, "http:host:65536"},
       {"http://host:80x", false, "http:host:80x"},
@@ -130,20 +141,21 @@ TEST(PrepareWapGateway, Table) {
       {"http://host-.com", false, "http:host-.com"},
       {"http://a..b", false, "http:a..b"},
       {"http://9201", false, "http:9201"},  // digits alone: neither name nor address
+      {"http://300.1.1.1", false, "http:300.1.1.1"},
       {"http://ho st", false, "http:ho st"},
       {"http://host/pa th", false, "http:host/pa th"},
+      {"https://1.2.3.4", false, "https://1.2.3.4"},
+      {"1.2.3.4:80", false, "1.2.3.4:80"},
+      {"1.2.3.4.5", false, "1.2.3.4.5"},
+      {"   ", true, "0.0.0.0"},  // missing parts count as 0; the page asks for a text first
+      {"http:0000000000000000000001.2.3.4", true, "http:0000000000000000000001.2.3.4"},
   };
-  for (size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
-    char text[250];
-    strcpy(text, cases[i].typed);
-    EXPECT_EQ(PrepareWapGateway(text, sizeof text), cases[i].valid) << "case " << i;
-    EXPECT_STREQ(text, cases[i].passed) << "case " << i;
-  }
+  ExpectAddressRule(PrepareWapGatewayAddress, cases);
   std::string longest = "http://" + std::string(63, 'a') + "." + std::string(63, 'b') + "." + std::string(63, 'c') +
                         "." + std::string(61, 'd');
   char text[300];
   strcpy(text, longest.c_str());
-  EXPECT_TRUE(PrepareWapGateway(text, sizeof text));  // 253 characters of name
+  EXPECT_TRUE(PrepareWapGatewayAddress(text, sizeof text));  // 253 characters of name
   strcpy(text, (longest + "e").c_str());
-  EXPECT_FALSE(PrepareWapGateway(text, sizeof text));
+  EXPECT_FALSE(PrepareWapGatewayAddress(text, sizeof text));
 }

@@ -163,7 +163,7 @@ TEST(OperatorSettings, EveryShippedRowIsAcceptedAndTellsApart) {
       char checked[250];
       ASSERT_LT(s.wapGateway.size(), 104u) << path << " row " << r;
       strcpy(checked, s.wapGateway.c_str());
-      EXPECT_TRUE(PrepareWapGateway(checked, sizeof checked)) << path << " row " << r << ": " << s.wapGateway;
+      EXPECT_TRUE(PrepareWapGatewayAddress(checked, sizeof checked)) << path << " row " << r << ": " << s.wapGateway;
       const std::string& port = rows[r].wapGatewayPort;
       if (!s.gatewayIsServer && !port.empty() && port != "9201" && port != "8080" && port != "80") {
         EXPECT_NE(s.wapGateway.find(":" + port), std::string::npos) << path << " row " << r;

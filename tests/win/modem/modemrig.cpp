@@ -42,13 +42,16 @@ MishapArm::MishapArm(FastModemClock& clock, ModemSim& sim, const ModemMishap& mi
   second_ = OpenSimPort(sim, 115200);
   clock_.SetHook([this, &sim, mishap] {
     if (fired_) return;
-    // Give the modem time to log what was just sent: the command that this
+    auto seen = [&] {
+      int n = 0;
+      for (const std::string& c : sim.Commands())
+        if (c == mishap.command) ++n;
+      return n;
+    };
+    // The modem logs what was just sent a moment later: the command that this
     // wait is for must count, the next one cannot have been sent yet.
-    Sleep(150);
-    int seen = 0;
-    for (const std::string& c : sim.Commands())
-      if (c == mishap.command) ++seen;
-    if (seen < mishap.nth) return;
+    for (DWORD start = GetTickCount(); seen() < mishap.nth && GetTickCount() - start < 150;) Sleep(10);
+    if (seen() < mishap.nth) return;
     fired_ = true;
     DCB dcb = {};
     dcb.DCBlength = sizeof dcb;

@@ -29,6 +29,7 @@ DWORD OpenError(const std::string& name) {
     CloseHandle(h);
     return 0;
   }
+  EXPECT_NE(error, 0xdeadbeefu) << name << ": the open failed without setting an error";
   return error;
 }
 

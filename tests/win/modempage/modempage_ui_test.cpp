@@ -222,14 +222,13 @@ TEST_F(ModemPageTest, ApplyWritesAndRemovesByItsRules) {
       ui::MessageBoxInfo box = Answer(kUntested, c.answer);
       EXPECT_EQ(box.icon, ui::Icon::Question) << c.what;
     }
-    if (c.answer == IDCANCEL) {
-      Sleep(1000);
-    } else {
+    if (c.answer != IDCANCEL) {
       EXPECT_TRUE(ui::WaitUntil([&] { return IniValue(MmscIni(), "MMSC", "DefaultOutboundRoute") == "zarqlocal"; },
                                 kBoxTimeoutMs))
           << c.what;
-      Sleep(300);  // the rest of the save follows in the same handler
     }
+    // The rest of the save (or, after Cancel, nothing) follows in the same handler.
+    EXPECT_TRUE(ui::WaitIdle(sheet_, kBoxTimeoutMs)) << c.what;
     for (size_t k = 0; k < c.expected.size(); ++k) {
       const Expect& e = c.expected[k];
       EXPECT_EQ(IniValue(File(e.file), e.section, e.key), e.value)
@@ -345,6 +344,54 @@ TEST_F(ModemPageTest, AnotherConnectionKindIsNoModemAndLeavingAsksForOne) {
   EXPECT_EQ(ui::CurrentPage(sheet_), page) << "the page was left without a modem";
   if (dialog) ui::ClickItem(dialog, IDCANCEL);
   EXPECT_EQ(IniValue(SmsgwIni(), "SMSGW", "Modem1"), "smpp - Provider");
+}
+
+// Settings taken from the operators' table count as untested once they
+// change a field, like the operator's own edits.
+TEST_F(ModemPageTest, OperatorSettingsThatChangeAFieldAreTestedAgain) {
+  Write({"SMSGW", kSection, "MMSURL", "http://old/"});
+  Write({"SMSGW", kSection, "APN", "old.apn"});
+  Write({"SMSGW", kSection, "WAPGatewayIP", "10.9.9.9"});
+  HWND page = OpenModemPage();
+  ASSERT_TRUE(page);
+  // Untested at first; No counts as tested for the rest of the run.
+  ui::PressButton(sheet_, PSBTN_APPLYNOW);
+  Answer(kUntested, IDNO);
+  ASSERT_TRUE(ui::WaitIdle(sheet_, kBoxTimeoutMs));
+  ui::SetItemText(page, IDC_MODEM_PIN, "1111");
+  ui::PressButton(sheet_, PSBTN_APPLYNOW);
+  EXPECT_TRUE(ui::WaitUntil([&] { return IniValue(SmsgwIni(), kSection, "PIN") == "1111"; }, kBoxTimeoutMs));
+  ASSERT_TRUE(ui::WaitIdle(sheet_, kBoxTimeoutMs));
+  ui::MessageBoxInfo none;
+  EXPECT_FALSE(ui::FindMessageBox(app_.Id(), &none, 0)) << "asked again: " << none.text;
+
+  // The first operator of the first country.
+  ui::ClickItem(page, IDC_MODEM_LOOKUP);
+  HWND chooser = nullptr;
+  ASSERT_TRUE(ui::WaitUntil(
+      [&] {
+        for (HWND w : ui::TopWindows(app_.Id()))
+          if (ui::WindowText(w) == "Operator Settings") chooser = w;
+        return chooser != nullptr;
+      },
+      kBoxTimeoutMs));
+  const int kCountry = 201, kOperators = 202, kApn = 203;  // the chooser's controls
+  SendMessageA(GetDlgItem(chooser, kCountry), CB_SETCURSEL, 0, 0);
+  SendMessageA(chooser, WM_COMMAND, MAKEWPARAM(kCountry, CBN_SELCHANGE), LPARAM(GetDlgItem(chooser, kCountry)));
+  SendMessageA(GetDlgItem(chooser, kOperators), LB_SETCURSEL, 0, 0);
+  SendMessageA(chooser, WM_COMMAND, MAKEWPARAM(kOperators, LBN_SELCHANGE), LPARAM(GetDlgItem(chooser, kOperators)));
+  std::string apn = ui::ItemText(chooser, kApn);
+  ASSERT_FALSE(apn.empty());
+  ASSERT_NE(apn, "old.apn");
+  PostMessageA(chooser, WM_COMMAND, IDOK, 0);
+  EXPECT_TRUE(ui::WaitItemText(page, IDC_MODEM_APN, apn, kBoxTimeoutMs));
+  ASSERT_TRUE(ui::WaitIdle(sheet_, kBoxTimeoutMs));
+
+  ui::PressButton(sheet_, PSBTN_APPLYNOW);
+  ui::MessageBoxInfo box = Answer(kUntested, IDCANCEL);
+  EXPECT_EQ(box.text, kUntested);
+  ASSERT_TRUE(ui::WaitIdle(sheet_, kBoxTimeoutMs));
+  EXPECT_EQ(IniValue(SmsgwIni(), kSection, "APN"), "old.apn") << "Cancel saves nothing";
 }
 
 }  // namespace

@@ -28,29 +28,6 @@ bool SetRate(HANDLE h, DWORD rate) {
   return SetCommState(h, &dcb) && SetCommTimeouts(h, &t);
 }
 
-// Writes `command` and collects what arrives within one read (1 s when silent).
-std::string Exchange(HANDLE h, const std::string& command) {
-  OVERLAPPED o = {};
-  o.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  DWORD n = 0;
-  if (!WriteFile(h, command.data(), DWORD(command.size()), &n, &o) && GetLastError() == ERROR_IO_PENDING)
-    GetOverlappedResult(h, &o, &n, TRUE);
-  std::string answer;
-  char buf[512];
-  for (;;) {
-    ResetEvent(o.hEvent);
-    n = 0;
-    if (!ReadFile(h, buf, sizeof buf, &n, &o)) {
-      if (GetLastError() != ERROR_IO_PENDING) break;
-      GetOverlappedResult(h, &o, &n, TRUE);
-    }
-    if (!n) break;
-    answer.append(buf, n);
-  }
-  CloseHandle(o.hEvent);
-  return answer;
-}
-
 TEST(ModemSim, AnswersOnlyAtItsRateAndLogsEveryCommand) {
   ModemSim sim("--baud 19200 --pin 1234");
   ASSERT_TRUE(sim.Started()) << sim.Error();
@@ -71,7 +48,7 @@ TEST(ModemSim, AnswersOnlyAtItsRateAndLogsEveryCommand) {
   std::vector<std::string> sent;
   for (size_t i = 0; i < sizeof steps / sizeof steps[0]; ++i) {
     ASSERT_TRUE(SetRate(h, steps[i].rate)) << i;
-    EXPECT_EQ(Exchange(h, steps[i].command), steps[i].answer) << "step " << i;
+    EXPECT_EQ(PortExchange(h, steps[i].command), steps[i].answer) << "step " << i;
     sent.push_back(steps[i].command);
   }
   CloseHandle(h);
@@ -90,9 +67,9 @@ TEST(ModemSim, OptionsPassThroughWindowsQuoting) {
   HANDLE h = OpenPort(sim.Port());
   ASSERT_NE(h, INVALID_HANDLE_VALUE);
   ASSERT_TRUE(SetRate(h, 115200));
-  EXPECT_EQ(Exchange(h, "AT+CPIN?\r"), "");
-  EXPECT_EQ(Exchange(h, "ATI\r"), "Zarq GSM\r\n");
-  EXPECT_EQ(Exchange(h, "AT+COPS?\r"), "\r\n+COPS: 0,0,\"Op X\"\r\n\r\nOK\r\n");
+  EXPECT_EQ(PortExchange(h, "AT+CPIN?\r"), "");
+  EXPECT_EQ(PortExchange(h, "ATI\r"), "Zarq GSM\r\n");
+  EXPECT_EQ(PortExchange(h, "AT+COPS?\r"), "\r\n+COPS: 0,0,\"Op X\"\r\n\r\nOK\r\n");
   CloseHandle(h);
 }
 
@@ -106,8 +83,11 @@ TEST(ModemSim, StopRemovesThePort) {
   sim.Stop();
   SetLastError(0xdeadbeef);
   h = OpenPort(port);
+  DWORD error = GetLastError();
   EXPECT_EQ(h, INVALID_HANDLE_VALUE);
   if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+  // The port is gone, not merely busy.
+  EXPECT_TRUE(error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) << "error " << error;
 }
 
 TEST(ModemSim, BadOptionsAreReported) {

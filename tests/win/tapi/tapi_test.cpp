@@ -99,27 +99,6 @@ HANDLE CommHandle(HCALL call, LONG* rc, std::string* name) {
   return h;
 }
 
-std::string Exchange(HANDLE h, const std::string& command) {
-  OVERLAPPED o = {};
-  o.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  DWORD n = 0;
-  if (!WriteFile(h, command.data(), DWORD(command.size()), &n, &o) && GetLastError() == ERROR_IO_PENDING)
-    GetOverlappedResult(h, &o, &n, TRUE);
-  std::string answer;
-  char buf[512];
-  for (int i = 0; i < 5 && answer.find("OK\r\n") == std::string::npos; ++i) {
-    ResetEvent(o.hEvent);
-    n = 0;
-    if (!ReadFile(h, buf, sizeof buf, &n, &o)) {
-      if (GetLastError() != ERROR_IO_PENDING) break;
-      GetOverlappedResult(h, &o, &n, TRUE);
-    }
-    answer.append(buf, n);
-  }
-  CloseHandle(o.hEvent);
-  return answer;
-}
-
 class Tapi : public ::testing::Test {
  protected:
   void SetUp() override { UnregisterAllModems(); }
@@ -277,7 +256,7 @@ TEST_F(Tapi, OpenCallAndTalkToTheModemThroughItsHandle) {
   COMMTIMEOUTS timeouts = {200, 0, 1000, 0, 15000};
   EXPECT_TRUE(SetCommTimeouts(h, &timeouts));
   // The line was set to the modem's speed: the fixed-rate modem answers.
-  EXPECT_EQ(Exchange(h, "ATE0V1\r"), "ATE0V1\r\r\nOK\r\n");
+  EXPECT_EQ(PortExchange(h, "ATE0V1\r", "OK\r\n"), "ATE0V1\r\r\nOK\r\n");
   CloseHandle(h);
   EXPECT_EQ(lineClose(line), 0);
   EXPECT_EQ(lineGetIDA(0, 0, call, LINECALLSELECT_CALL, &small, "comm/datamodem"), LONG(LINEERR_INVALCALLHANDLE));
@@ -353,7 +332,7 @@ TEST_F(Tapi, TwoModemsOfOneNameAreTwoLines) {
   LONG rc = 0;
   HANDLE h = CommHandle(call, &rc, nullptr);
   ASSERT_NE(h, INVALID_HANDLE_VALUE) << rc;
-  EXPECT_EQ(Exchange(h, "AT\r"), "AT\r\r\nOK\r\n");
+  EXPECT_EQ(PortExchange(h, "AT\r", "OK\r\n"), "AT\r\r\nOK\r\n");
   CloseHandle(h);
   // A second pass-through call on a busy line is refused; after a drop it works again.
   HCALL other = 0;

@@ -1,0 +1,12 @@
+// Whole-file reading and writing for the Win32 tests and the drivers they
+// use (the modem simulator's), independent of the code under test.
+#pragma once
+#include <string>
+
+void WriteFileText(const std::string& path, const std::string& text);
+// The file's bytes; empty when it cannot be opened. Reads while others write
+// or delete it.
+std::string ReadFileText(const std::string& path);
+bool PathExists(const std::string& path);
+// Removes a tree without following links (test cleanup).
+void RemoveTree(const std::string& path);
