@@ -12,7 +12,9 @@
 #include "apptest.h"
 #include "modemregistry.h"
 #include "modemsimdriver.h"
+#include "loopback.h"
 #include "resource.h"
+#include "../../../standin/acct/operators_res.h"
 
 namespace {
 
@@ -246,6 +248,19 @@ TEST_F(ModemPageTest, ApplyWritesAndRemovesByItsRules) {
   EXPECT_TRUE(ui::IsItemEnabled(page, IDC_MODEM_TEST));
 }
 
+// The driver already defines the context of the APN "internet": the
+// connection test asks no restart question.
+bool DefineInternetContext(const RegisteredModem& modem) {
+  HKEY init;
+  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, (std::string(kModemClassKey) + "\\" + modem.Key() + "\\Init").c_str(), 0,
+                      nullptr, 0, KEY_WRITE, nullptr, &init, nullptr) != ERROR_SUCCESS)
+    return false;
+  const char kDefinition[] = "AT+CGDCONT=1,\"IP\",\"internet\"<cr>";
+  RegSetValueExA(init, "1", 0, REG_SZ, reinterpret_cast<const BYTE*>(kDefinition), sizeof kDefinition);
+  RegCloseKey(init);
+  return true;
+}
+
 struct AddressCase {
   const char* typed;
   const char* message;  // the refusal; null when the test runs
@@ -258,14 +273,7 @@ TEST_F(ModemPageTest, TestConnectionChecksTheAddressAndRetriesAFailedVerdict) {
   ModemSim sim("--gprs no");
   ASSERT_TRUE(sim.Started()) << sim.Error();
   RegisteredModem modem({"Page Modem", sim.Port()});
-  // The driver already defines the APN's context: no restart question.
-  HKEY init;
-  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, (std::string(kModemClassKey) + "\\" + modem.Key() + "\\Init").c_str(), 0,
-                            nullptr, 0, KEY_WRITE, nullptr, &init, nullptr),
-            ERROR_SUCCESS);
-  const char kDefinition[] = "AT+CGDCONT=1,\"IP\",\"internet\"<cr>";
-  RegSetValueExA(init, "1", 0, REG_SZ, reinterpret_cast<const BYTE*>(kDefinition), sizeof kDefinition);
-  RegCloseKey(init);
+  ASSERT_TRUE(DefineInternetContext(modem));
   WriteSetting(SmsgwIni().c_str(), kSection, "MMSURL", "http://mms/");
   WriteSetting(SmsgwIni().c_str(), kSection, "APN", "internet");
   HWND page = OpenModemPage();
@@ -275,7 +283,8 @@ TEST_F(ModemPageTest, TestConnectionChecksTheAddressAndRetriesAFailedVerdict) {
       {"", "WAP Gateway Address is Required!", nullptr},
       {"1.2.3.4.5", "Invalid WAP Gateway Address", nullptr},
       {"300.1.1.1", "Invalid WAP Gateway Address", nullptr},
-      {"http://mms.example", "Invalid WAP Gateway Address", nullptr},
+      {"http://mms..example", "Invalid WAP Gateway Address", nullptr},
+      {"http://mms.example:8799", nullptr, "http:mms.example:8799"},
       {" 010.1.2.3 ", nullptr, "10.1.2.3"},
       {"10.1", nullptr, "10.1.0.0"},
       {"http://10.0.0.1", nullptr, "http:10.0.0.1"},
@@ -293,7 +302,7 @@ TEST_F(ModemPageTest, TestConnectionChecksTheAddressAndRetriesAFailedVerdict) {
       continue;
     }
     // The verdict shows while MODEMTEST.INI still holds what the copy got.
-    int runs = i == 4 ? 2 : 1;
+    int runs = i == 5 ? 2 : 1;
     for (int run = 1; run <= runs; ++run) {
       ui::MessageBoxInfo box;
       ASSERT_TRUE(ui::FindMessageBox(app_.Id(), &box, 60000)) << "case " << i << ", run " << run;
@@ -392,6 +401,67 @@ TEST_F(ModemPageTest, OperatorSettingsThatChangeAFieldAreTestedAgain) {
   EXPECT_EQ(box.text, kUntested);
   ASSERT_TRUE(ui::WaitIdle(sheet_, kBoxTimeoutMs));
   EXPECT_EQ(IniValue(SmsgwIni(), kSection, "APN"), "old.apn") << "Cancel saves nothing";
+}
+
+// An operator found by searching, whose WAP gateway listens on a port the
+// connection test does not try by itself: the chooser fills the field so that
+// the test knocks on that port, and the test passes as filled in. The program
+// runs from a directory of its own, beside the test's table of operators.
+TEST_F(ModemPageTest, OperatorFoundBySearchPassesTheConnectionTestAsFilledIn) {
+  StartWinsock();
+  LoopbackSocket gateway;
+  ASSERT_TRUE(gateway.Accepts());
+  std::string program = dir_ / "program";
+  CreateDirectoryA(program.c_str(), nullptr);
+  for (const char* file : {"ZARQCFG.EXE", "ZARQACCT.DLL", "ZARQPEER.DLL", "ZARQLINK.DLL", "ZARQTLS.DLL", "tapi32.dll"})
+    ASSERT_TRUE(CopyFileA((ui::ModuleDirectory() + file).c_str(), (program + "\\" + file).c_str(), FALSE)) << file;
+  WriteFileText(program + "\\OPERATORS.CSV",
+                "country,mcc,mnc,operator,apn,apn_login,apn_password,mms_proxy,mms_proxy_port,mms_server_url\r\n"
+                "Atlantis,999,01,Deep Blue MMS,mms.deep,,,10.1.1.1,8080,http://mmsc.deep/\r\n"
+                "Utopia,998,01,Listening Net MMS,internet,,,127.0.0.1," +
+                    std::to_string(gateway.Port()) + ",http://mmsc.listening/mms\r\n");
+  ModemSim sim("");
+  ASSERT_TRUE(sim.Started()) << sim.Error();
+  RegisteredModem modem({"Page Modem", sim.Port()});
+  ASSERT_TRUE(DefineInternetContext(modem));
+  WriteSetting(SmsgwIni().c_str(), "SMSGW", "Modem1", "Page Modem");
+  ASSERT_TRUE(app_.Start(program + "\\ZARQCFG.EXE"));
+  sheet_ = ui::FindSheet(app_.Id(), kStartTimeoutMs);
+  ASSERT_TRUE(sheet_);
+  HWND page = ui::SelectPage(sheet_, kModemPage);
+  ASSERT_TRUE(page);
+
+  ui::ClickItem(page, IDC_MODEM_LOOKUP);
+  HWND chooser = nullptr;
+  ASSERT_TRUE(ui::WaitUntil(
+      [&] {
+        for (HWND w : ui::TopWindows(app_.Id()))
+          if (ui::WindowText(w) == "Operator Settings") chooser = w;
+        return chooser != nullptr;
+      },
+      kBoxTimeoutMs));
+  ui::SetItemText(chooser, IDC_OPERATOR_SEARCH, "LISTENING");
+  HWND list = GetDlgItem(chooser, IDC_OPERATOR_LIST);
+  ASSERT_TRUE(ui::WaitUntil([&] { return SendMessageA(list, LB_GETCOUNT, 0, 0) == 1; }, kBoxTimeoutMs));
+  SendMessageA(list, LB_SETCURSEL, 0, 0);
+  SendMessageA(chooser, WM_COMMAND, MAKEWPARAM(IDC_OPERATOR_LIST, LBN_SELCHANGE), LPARAM(list));
+  PostMessageA(chooser, WM_COMMAND, IDOK, 0);
+  const std::string filled = "http://127.0.0.1:" + std::to_string(gateway.Port());
+  EXPECT_TRUE(ui::WaitItemText(page, IDC_MODEM_WAP_GATEWAY, filled, kBoxTimeoutMs));
+  EXPECT_EQ(ui::ItemText(page, IDC_MODEM_APN), "internet");
+  EXPECT_EQ(ui::ItemText(page, IDC_MODEM_MMS_URL), "http://mmsc.listening/mms");
+
+  ui::ClickItem(page, IDC_MODEM_TEST);
+  ui::MessageBoxInfo box;
+  ASSERT_TRUE(ui::FindMessageBox(app_.Id(), &box, 60000));
+  EXPECT_NE(box.text.find("OK!"), std::string::npos) << box.text;
+  EXPECT_EQ(box.icon, ui::Icon::Information);
+  ui::AnswerMessageBox(box, IDOK);
+  ui::WaitGone(box.window, kBoxTimeoutMs);
+  EXPECT_TRUE(gateway.Accepts()) << "the listener still takes connections after the test";
+  ui::PressButton(sheet_, PSBTN_CANCEL);
+  Answer("Exit without saving configuration changes?", IDYES);
+  DeclineServiceOfferAndExpectExit();
 }
 
 }  // namespace
