@@ -23,14 +23,14 @@ std::string BinDirectory() {
   return dir.erase(dir.find_last_of('\\') + 1);
 }
 
-// .pdf opens with uiauto_open_recorder.exe while this lives (in the classes
+// .pdf opens with zarq_openrecorder.exe while this lives (in the classes
 // of the machine: Wine does not merge the user's into them); the prefix's
 // own association comes back afterwards.
 class PdfAssociation {
  public:
   PdfAssociation() {
     had_ = Get(".pdf", &saved_);
-    std::string command = "\"" + BinDirectory() + "uiauto_open_recorder.exe\" \"%1\"";
+    std::string command = "\"" + BinDirectory() + "zarq_openrecorder.exe\" \"%1\"";
     ok_ = Set(".pdf", "ZarqHelpTest.Document") && Set("ZarqHelpTest.Document\\shell\\open\\command", command);
   }
   ~PdfAssociation() {
@@ -69,7 +69,7 @@ TEST_F(AppTest, HelpOpensTheDocumentBesideTheProgram) {
   PdfAssociation association;
   ASSERT_TRUE(association.Ok());
   std::string record = dir_ / "opened.txt";
-  SetEnvironmentVariableA("ZARQ_OPEN_RECORD", record.c_str());
+  SetEnvironmentVariableA("ZARQ_OPEN_LOG", record.c_str());
 
   const HelpCase cases[] = {{false, kServerPage}, {false, kDebugLogPage}, {true, kSelectModemStep}};
   for (size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
@@ -98,7 +98,7 @@ TEST_F(AppTest, HelpOpensTheDocumentBesideTheProgram) {
         kBoxTimeoutMs);
     EXPECT_EQ(app.WaitExit(1000), 0u) << "case " << i;
   }
-  SetEnvironmentVariableA("ZARQ_OPEN_RECORD", nullptr);
+  SetEnvironmentVariableA("ZARQ_OPEN_LOG", nullptr);
 }
 
 }  // namespace
