@@ -88,15 +88,7 @@ TEST_F(AppTest, HelpOpensTheDocumentBesideTheProgram) {
     EXPECT_NE(opened.find(Lower("\"" + bin + "ZarqSMS Lite.pdf\"")), std::string::npos) << "case " << i << ": " << opened;
     std::string folder = Lower(bin.substr(0, bin.size() - 1));
     EXPECT_NE(opened.find("\n" + folder + "\n"), std::string::npos) << "case " << i << ": working directory, in [" << opened << "]";
-    ui::PressButton(sheet, PSBTN_CANCEL);
-    ui::WaitUntil(
-        [&] {
-          ui::MessageBoxInfo box;
-          if (ui::FindMessageBox(app.Id(), &box, 0)) ui::AnswerMessageBox(box, IDNO);
-          return !app.Running();
-        },
-        kBoxTimeoutMs);
-    EXPECT_EQ(app.WaitExit(1000), 0u) << "case " << i;
+    EXPECT_EQ(CancelAnsweringNo(app, sheet), 0u) << "case " << i;
   }
   SetEnvironmentVariableA("ZARQ_OPEN_LOG", nullptr);
 }
