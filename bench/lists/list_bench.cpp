@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "app/configstore.h"
+#include "benchtools.h"
 #include "gateway/zarqacct.h"
 #include "pages/pages.h"
 #include "resource.h"
@@ -36,14 +37,6 @@ void (*const kScanners[])(ListRecord**, unsigned*, unsigned*) = {ScanSmsQueue, S
 // The sorted column: Recipient, whose texts differ from row to row.
 const int kSortColumn = 2;
 
-void Put(const std::string& path, const std::string& text) {
-  HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return;
-  DWORD written;
-  WriteFile(h, text.data(), DWORD(text.size()), &written, nullptr);
-  CloseHandle(h);
-}
-
 // Realistic messages; the recipients are shuffled so that a sort has work to do.
 void Generate(int kind, const std::string& store) {
   for (int s = 0; s < kSubdirs; ++s) CreateDirectoryA((store + "R" + std::to_string(s)).c_str(), nullptr);
@@ -57,22 +50,22 @@ void Generate(int kind, const std::string& store) {
                  "[SMS]\r\nPhoneNumber=+44770%05u\r\nData=Your parcel %d will arrive tomorrow between 9 and 12.\r\n"
                  "SubmitUser=user%d\r\nSubmittedBy=192.168.1.20\r\n%s",
                  recipient, i, i % 7, i % 3 ? "" : "[ErrorDetail]\r\nRetryCount=2\r\nLastErrorInfo=Modem busy\r\n");
-        Put(std::string(name) + ".REQ", text);
+        PutFile(std::string(name) + ".REQ", text);
         break;
       case 1:
         snprintf(text, sizeof text,
                  "[Routing]\r\nSenderAddress=+1555%05d\r\nRetryCount=%d\r\n[Recipients]\r\n"
                  "Recip1=+44770%05u/TYPE=PLMN\r\nRecip2=+44771%05u/TYPE=PLMN\r\n",
                  i, i % 3, recipient, recipient);
-        Put(std::string(name) + ".INI", text);
-        Put(std::string(name) + ".MMS", std::string(2000, 'm'));
+        PutFile(std::string(name) + ".INI", text);
+        PutFile(std::string(name) + ".MMS", std::string(2000, 'm'));
         break;
       case 2:
         snprintf(text, sizeof text,
                  "[SMS-IN]\r\nSender=+44770%05u\r\nPhoneNumber=+447700900001\r\nModemName=COM1:\r\n"
                  "Data=Meeting moved to 15:00, room %d. See you there and bring the printed agenda please.\r\n",
                  recipient, i % 40);
-        Put(std::string(name) + ".SMS", text);
+        PutFile(std::string(name) + ".SMS", text);
         break;
       default:
         snprintf(text, sizeof text,
@@ -80,29 +73,10 @@ void Generate(int kind, const std::string& store) {
                  "X-ZarqMMS-Content-Location: R%d\\M%05d\\photo.jpg;image/jpeg\r\n"
                  "X-ZarqMMS-Content-Location: R%d\\M%05d\\text.txt;text/plain\r\n",
                  i, recipient, i, i % kSubdirs, i, i % kSubdirs, i);
-        Put(std::string(name) + ".HDR", text);
+        PutFile(std::string(name) + ".HDR", text);
     }
   }
 }
-
-double Now() {
-  static LARGE_INTEGER freq = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER t;
-  QueryPerformanceCounter(&t);
-  return double(t.QuadPart) * 1000.0 / double(freq.QuadPart);
-}
-
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
-
-// The least disturbed of the runs on a machine shared with other work.
-double Best(const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); }
 
 // Committed private memory of this process: what "private bytes" counts.
 SIZE_T PrivateBytes() {
@@ -289,20 +263,8 @@ int main(int argc, char** argv) {
 
   INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_LISTVIEW_CLASSES};
   InitCommonControlsEx(&controls);
-  char temp[MAX_PATH];
-  GetTempPathA(sizeof temp, temp);
-  char base[MAX_PATH];
-  snprintf(base, sizeof base, "%szarq-listbench-%lu\\", temp, GetCurrentProcessId());
-  std::string dir = base;
-  CreateDirectoryA(dir.c_str(), nullptr);
-  SetEnvironmentVariableA("ZARQ_PROGRAMDATA_DIR", dir.c_str());
-  SetEnvironmentVariableA("ZARQ_PRIVATEDATA_DIR", dir.c_str());
-  snprintf(g_SmsgwIni, sizeof g_SmsgwIni, "%sSMSGW.INI", dir.c_str());
-  snprintf(g_MmscIni, sizeof g_MmscIni, "%sMMSC.INI", dir.c_str());
-  Put(g_SmsgwIni, "");
-  Put(g_MmscIni, "");
-  SMSIniSetFilename(g_SmsgwIni);
-  MMSCIniSetFilename(g_MmscIni);
+  std::string dir = ScratchDirectory("zarq-listbench");
+  UseDataDirectory(dir);
   for (const char* store : kStores) CreateDirectoryA((dir + store).c_str(), nullptr);
 
   for (int kind : kinds) Bench(kind, dir, rounds);

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "app/configstore.h"
+#include "benchtools.h"
 #include "core/daycounter.h"
 #include "gateway/zarqacct.h"
 #include "pages/pages.h"
@@ -32,30 +33,6 @@ const int kRequests = 6000;
 const char* const kCounters[] = {"SMSSUBMIT", "SMSSENT",     "SMSRECEIVED", "SMSFAILED",   "SMSRETRY",
                                  "MMSIN-VASP", "MMSIN-USER", "MMSOUT-VASP", "MMSOUT-MMSC", "MMSIN-MODEM"};
 const char* const kRegistryValues[] = {"ProgramDataDirectory", "PrivateDataDirectory"};
-
-double Now() {
-  static LARGE_INTEGER frequency = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER t;
-  QueryPerformanceCounter(&t);
-  return double(t.QuadPart) * 1000.0 / double(frequency.QuadPart);
-}
-
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v.empty() ? 0 : v[v.size() / 2];
-}
-
-void Write(const std::string& path, const std::string& text) {
-  HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return;
-  DWORD written;
-  WriteFile(h, text.data(), DWORD(text.size()), &written, nullptr);
-  CloseHandle(h);
-}
 
 void ReadWhole(const std::string& path) {
   static char buf[2048];
@@ -75,9 +52,7 @@ struct DataDirectory {
   bool had[2] = {};
 
   explicit DataDirectory(const std::string& path) : dir(path) {
-    CreateDirectoryA(dir.c_str(), nullptr);
-    SetEnvironmentVariableA("ZARQ_PROGRAMDATA_DIR", dir.c_str());
-    SetEnvironmentVariableA("ZARQ_PRIVATEDATA_DIR", dir.c_str());
+    UseDataDirectory(dir);
     HKEY key;
     if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\ZarqSMS", 0, nullptr, 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY,
                         nullptr, &key, nullptr) == ERROR_SUCCESS) {
@@ -92,12 +67,6 @@ struct DataDirectory {
       }
       RegCloseKey(key);
     }
-    snprintf(g_SmsgwIni, sizeof g_SmsgwIni, "%sSMSGW.INI", dir.c_str());
-    snprintf(g_MmscIni, sizeof g_MmscIni, "%sMMSC.INI", dir.c_str());
-    Write(g_SmsgwIni, "");
-    Write(g_MmscIni, "");
-    SMSIniSetFilename(g_SmsgwIni);
-    MMSCIniSetFilename(g_MmscIni);
   }
   ~DataDirectory() {
     HKEY key;
@@ -139,9 +108,9 @@ void Populate(const std::string& dir) {
   std::string section = "[SMSGW]\r\nWebPort=18877\r\nDebug=Yes\r\n";
   for (int i = 1; i <= kModems; ++i) {
     section += "Modem" + std::to_string(i) + "=Bench Modem " + std::to_string(i) + "\r\n";
-    Write(dir + "Bench Modem " + std::to_string(i) + ".ERR", "Modem not responding (AT command timed out)");
+    PutFile(dir + "Bench Modem " + std::to_string(i) + ".ERR", "Modem not responding (AT command timed out)");
   }
-  Write(g_SmsgwIni, section);
+  PutFile(g_SmsgwIni, section);
   CreateDirectoryA((dir + "STATS").c_str(), nullptr);
   SYSTEMTIME today;
   GetLocalTime(&today);
@@ -150,7 +119,7 @@ void Populate(const std::string& dir) {
     for (unsigned year : {unsigned(today.wYear), today.wYear - 1u}) {
       char file[MAX_PATH];
       CounterFileName(name, year, file, sizeof file);
-      Write(dir + file, counts);
+      PutFile(dir + file, counts);
     }
 }
 
@@ -158,7 +127,7 @@ void PopulateQueue(const std::string& dir) {
   const char* subdirs[] = {"", "COM1-\\", "route2\\", "route3\\"};
   for (const char* s : subdirs) CreateDirectoryA((dir + "Q\\" + s).c_str(), nullptr);
   for (int i = 0; i < kRequests; ++i)
-    Write(dir + "Q\\" + subdirs[i % 4] + "B" + std::to_string(i) + ".REQ",
+    PutFile(dir + "Q\\" + subdirs[i % 4] + "B" + std::to_string(i) + ".REQ",
           "[SMS]\r\nPhoneNumber=+447700900123\r\nData=Bench\r\n");
 }
 
@@ -201,9 +170,7 @@ bool WaitForServices() {
 int main(int argc, char** argv) {
   int ticks = argc > 1 ? atoi(argv[1]) : 100;
   if (ticks < 1) ticks = 1;
-  char temp[MAX_PATH];
-  GetTempPathA(sizeof temp, temp);
-  DataDirectory data(std::string(temp) + "zarq-status-bench-" + std::to_string(GetCurrentProcessId()) + "\\");
+  DataDirectory data(ScratchDirectory("zarq-status-bench"));
   const std::string& dir = data.dir;
   Populate(dir);
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/configstore.h"
+#include "benchtools.h"
 #include "gateway/zarqacct.h"
 #include "store/scanners.h"
 
@@ -17,14 +18,6 @@ namespace {
 
 const int kFiles = 6000;
 const char* const kSubdirs[] = {"", "COM1-\\", "route2\\", "route3\\"};
-
-void WriteFile(const std::string& path, const std::string& text) {
-  HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return;
-  DWORD written;
-  ::WriteFile(h, text.data(), DWORD(text.size()), &written, nullptr);
-  CloseHandle(h);
-}
 
 std::string Request(int i) {
   char text[512];
@@ -85,22 +78,6 @@ unsigned PlainWalk(const std::string& root, const char* const* patterns, size_t 
   return files;
 }
 
-double Now() {
-  static LARGE_INTEGER freq = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER t;
-  QueryPerformanceCounter(&t);
-  return double(t.QuadPart) * 1000.0 / double(freq.QuadPart);
-}
-
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
-
 void Compare(const char* name, void (*scan)(ListRecord**, unsigned*, unsigned*), const std::string& root,
              const char* const* patterns, size_t passes, int rounds) {
   std::vector<double> scanMs, baseMs, cappedMs;
@@ -133,20 +110,8 @@ void Compare(const char* name, void (*scan)(ListRecord**, unsigned*, unsigned*),
 int main(int argc, char** argv) {
   int rounds = argc > 1 ? atoi(argv[1]) : 5;
   if (rounds < 1) rounds = 1;
-  char temp[MAX_PATH];
-  GetTempPathA(sizeof temp, temp);
-  char base[MAX_PATH];
-  snprintf(base, sizeof base, "%szarq-bench-%lu\\", temp, GetCurrentProcessId());
-  std::string dir = base;
-  CreateDirectoryA(dir.c_str(), nullptr);
-  SetEnvironmentVariableA("ZARQ_PROGRAMDATA_DIR", dir.c_str());
-  SetEnvironmentVariableA("ZARQ_PRIVATEDATA_DIR", dir.c_str());
-  snprintf(g_SmsgwIni, sizeof g_SmsgwIni, "%sSMSGW.INI", dir.c_str());
-  snprintf(g_MmscIni, sizeof g_MmscIni, "%sMMSC.INI", dir.c_str());
-  WriteFile(g_SmsgwIni, "");
-  WriteFile(g_MmscIni, "");
-  SMSIniSetFilename(g_SmsgwIni);
-  MMSCIniSetFilename(g_MmscIni);
+  std::string dir = ScratchDirectory("zarq-bench");
+  UseDataDirectory(dir);
 
   std::string queue = dir + "Q\\", inbox = dir + "SMS-IN\\";
   CreateDirectoryA(queue.c_str(), nullptr);
@@ -159,9 +124,9 @@ int main(int argc, char** argv) {
   for (int i = 0; i < kFiles; ++i) {
     char name[64];
     snprintf(name, sizeof name, "%s%05d.REQ", kSubdirs[i % 4], i);
-    WriteFile(queue + name, Request(i));
+    PutFile(queue + name, Request(i));
     snprintf(name, sizeof name, "%s%05d%s", kSubdirs[i % 4], i, kExt[(i / 4) % 3]);
-    WriteFile(inbox + name, Received(i));
+    PutFile(inbox + name, Received(i));
   }
 
   static const char* const kQueuePatterns[] = {"*.REQ"};

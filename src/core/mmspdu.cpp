@@ -431,6 +431,18 @@ bool ExpectType(Reader& r, uint8_t type) {
   return true;
 }
 
+// The end of every decoder: the message goes to `out` only when all of it
+// read well, else the reason goes to `error`.
+template <class Message>
+bool Finish(const Reader& r, Message* m, Message* out, std::string* error) {
+  if (!r.ok()) {
+    if (error) *error = r.error();
+    return false;
+  }
+  *out = std::move(*m);
+  return true;
+}
+
 bool DecodeParts(Reader& r, std::vector<Part>* parts) {
   uint32_t count;
   if (!r.Uintvar(&count)) return false;
@@ -737,12 +749,7 @@ bool DecodeSendReq(const uint8_t* data, size_t size, SendReq* out, std::string* 
     if (r.ok() && IsMultipart(m.type.media)) DecodeParts(r, &m.parts);
     else if (r.ok()) r.Fail("the message body is not multipart");
   }
-  if (!r.ok()) {
-    if (error) *error = r.error();
-    return false;
-  }
-  *out = std::move(m);
-  return true;
+  return Finish(r, &m, out, error);
 }
 
 bool DecodeSendConf(const uint8_t* data, size_t size, SendConf* out, std::string* error) {
@@ -766,12 +773,7 @@ bool DecodeSendConf(const uint8_t* data, size_t size, SendConf* out, std::string
     }
     if (r.ok() && !haveStatus) r.Fail("the confirmation has no response status");
   }
-  if (!r.ok()) {
-    if (error) *error = r.error();
-    return false;
-  }
-  *out = std::move(m);
-  return true;
+  return Finish(r, &m, out, error);
 }
 
 bool DecodeNotificationInd(const uint8_t* data, size_t size, NotificationInd* out, std::string* error) {
@@ -817,12 +819,7 @@ bool DecodeNotificationInd(const uint8_t* data, size_t size, NotificationInd* ou
     if (r.ok() && m.contentLocation.empty()) r.Fail("the notification has no content location");
     if (r.ok() && m.transactionId.empty()) r.Fail("the notification has no transaction id");
   }
-  if (!r.ok()) {
-    if (error) *error = r.error();
-    return false;
-  }
-  *out = std::move(m);
-  return true;
+  return Finish(r, &m, out, error);
 }
 
 bool DecodeRetrieveConf(const uint8_t* data, size_t size, RetrieveConf* out, std::string* error) {
@@ -862,12 +859,7 @@ bool DecodeRetrieveConf(const uint8_t* data, size_t size, RetrieveConf* out, std
     if (r.ok() && IsMultipart(m.type.media)) DecodeParts(r, &m.parts);
     else if (r.ok()) m.body.assign(r.Here(), r.Here() + r.Left());
   }
-  if (!r.ok()) {
-    if (error) *error = r.error();
-    return false;
-  }
-  *out = std::move(m);
-  return true;
+  return Finish(r, &m, out, error);
 }
 
 bool DecodePush(const uint8_t* data, size_t size, Push* out, std::string* error) {
@@ -908,12 +900,7 @@ bool DecodePush(const uint8_t* data, size_t size, Push* out, std::string* error)
       if (r.ok()) m.body.assign(r.Here(), r.Here() + r.Left());
     }
   }
-  if (!r.ok()) {
-    if (error) *error = r.error();
-    return false;
-  }
-  *out = std::move(m);
-  return true;
+  return Finish(r, &m, out, error);
 }
 
 bool ReaddressSendReq(const uint8_t* data, size_t size, const std::string& transactionId,

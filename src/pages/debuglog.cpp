@@ -3,11 +3,11 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include <cstdio>
 
 #include "app/appstate.h"
 #include "app/configstore.h"
 #include "app/pageprotocol.h"
+#include "pages/msgopen.h"
 #include "pages/pages.h"
 #include "resource.h"
 
@@ -53,16 +53,7 @@ void RefreshViewButtons(HWND page) {
 void ViewLog(const DebugLog& log) {
   char path[MAX_PATH];
   ProgramDataPath(log.logName, path);
-  char command[MAX_PATH + 32];
-  snprintf(command, sizeof command, "NOTEPAD.EXE \"%s\"", path);
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process = {};
-  if (CreateProcessA(nullptr, command, nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS, nullptr, nullptr, &startup,
-                     &process)) {
-    CloseHandle(process.hProcess);
-    CloseHandle(process.hThread);
-  }
+  OpenInNotepad(path);
 }
 
 void SavePage(HWND page) {

@@ -390,11 +390,11 @@ void OnView(HWND dialog, MessageListDialogState* s) {
   if (!MessageFullPath(s, unsigned(row), full)) return;
   switch (s->kind->view) {
     case ViewAction::Notepad:
-      OpenMessageInNotepad(full);
+      OpenInNotepad(full);
       break;
     case ViewAction::ControlFileInNotepad: {
       char control[kFullPathSize];
-      if (MmsControlPath(full, control, sizeof control)) OpenMessageInNotepad(control);
+      if (MmsControlPath(full, control, sizeof control)) OpenInNotepad(control);
       break;
     }
     case ViewAction::MmsView:

@@ -77,7 +77,7 @@ void ViewPart(HWND dialog) {
   int n = snprintf(full, sizeof full, "%s%s", root, stored);
   if (n < 0 || size_t(n) >= sizeof full || !IsPathInsideDirectory(root, full)) return;
   if (MmsPartOpensInNotepad(entry, stored))
-    OpenMessageInNotepad(full);
+    OpenInNotepad(full);
   else
     OpenMessageWithShell(dialog, full);
 }

@@ -7,7 +7,7 @@
 
 #include "core/textrules.h"
 
-void OpenMessageInNotepad(const char* path) {
+void OpenInNotepad(const char* path) {
   char command[3 * MAX_PATH + 32];
   int n = snprintf(command, sizeof command, "NOTEPAD.EXE \"%s\"", path);
   if (n < 0 || size_t(n) >= sizeof command) return;

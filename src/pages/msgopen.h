@@ -1,11 +1,11 @@
-// How the message lists and the MMS view open a message or a part: Notepad
-// for texts, the shell's "open" for everything else. Failures are ignored:
-// the operator sees that nothing opened.
+// How the program opens a file for the operator to read: Notepad for texts
+// (messages, message parts, logs), the shell's "open" for everything else.
+// Failures are ignored: the operator sees that nothing opened.
 #pragma once
 #include <windows.h>
 
 // Starts "NOTEPAD.EXE \"path\"" without waiting for it.
-void OpenMessageInNotepad(const char* path);
+void OpenInNotepad(const char* path);
 // Asks the shell to "open" `path`, with its directory as working directory.
 void OpenMessageWithShell(HWND owner, const char* path);
 // True when `path`, made absolute and normalised, lies inside `directory`

@@ -20,6 +20,7 @@
 #include "core/daycounter.h"
 #include "core/profilesection.h"
 #include "gateway/zarqacct.h"
+#include "pages/msgopen.h"
 #include "pages/pages.h"
 #include "resource.h"
 #include "service/services.h"
@@ -289,16 +290,7 @@ void ViewLogFiles(HWND page) {
   choice.lpstrInitialDir = dir;
   choice.Flags = OFN_FILEMUSTEXIST;
   if (!GetOpenFileNameA(&choice)) return;
-  char command[sizeof file + 16];
-  snprintf(command, sizeof command, "NOTEPAD.EXE \"%s\"", file);
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process = {};
-  if (CreateProcessA(nullptr, command, nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS, nullptr, nullptr, &startup,
-                     &process)) {
-    CloseHandle(process.hProcess);
-    CloseHandle(process.hThread);
-  }
+  OpenInNotepad(file);
 }
 
 BOOL OnCommand(HWND page, int id, int code) {

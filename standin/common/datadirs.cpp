@@ -74,4 +74,29 @@ void RealProgram(char* path) {
   if (slash) slash[1] = '\0';
 }
 
+std::vector<std::string> FilesIn(const std::string& dir, const char* pattern) {
+  std::vector<std::string> files;
+  WIN32_FIND_DATAA found;
+  HANDLE find = FindFirstFileA((dir + pattern).c_str(), &found);
+  if (find == INVALID_HANDLE_VALUE) return files;
+  do {
+    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) files.push_back(found.cFileName);
+  } while (FindNextFileA(find, &found));
+  FindClose(find);
+  return files;
+}
+
+std::vector<std::string> DirectoryAndSubdirectories(const std::string& dir) {
+  std::vector<std::string> dirs = {dir};
+  WIN32_FIND_DATAA found;
+  HANDLE find = FindFirstFileA((dir + "*").c_str(), &found);
+  if (find == INVALID_HANDLE_VALUE) return dirs;
+  do {
+    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && found.cFileName[0] != '.')
+      dirs.push_back(dir + found.cFileName + "\\");
+  } while (FindNextFileA(find, &found));
+  FindClose(find);
+  return dirs;
+}
+
 }  // namespace datadirs

@@ -6,6 +6,9 @@
 #pragma once
 #include <windows.h>
 
+#include <string>
+#include <vector>
+
 namespace datadirs {
 // Each fills `path` (MAX_PATH) with a directory ending in a backslash and
 // creates it when missing.
@@ -15,4 +18,10 @@ void PrivateData(char* path);
 void RealProgram(char* path);
 // Creates every missing level of `dir`.
 void CreateTree(const char* dir);
+// The names of the files (not directories) in `dir` that match `pattern`, as
+// the system lists them, taken whole before any of them is moved or deleted.
+std::vector<std::string> FilesIn(const std::string& dir, const char* pattern);
+// `dir` (ending in a backslash) and each of its subdirectories whose name does
+// not start with a dot, each ending in a backslash: a queue and its routes.
+std::vector<std::string> DirectoryAndSubdirectories(const std::string& dir);
 }  // namespace datadirs

@@ -65,18 +65,6 @@ bool Deliver(const char* ini, const smsgw::ReceivedSms& message, const std::stri
   return WriteReceived(ini, message, ownNumber, modemName);
 }
 
-std::vector<std::string> PartFiles(const std::string& pattern) {
-  std::vector<std::string> names;
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA((PartsDir() + pattern).c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return names;
-  do {
-    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
-  } while (FindNextFileA(search, &found));
-  FindClose(search);
-  return names;
-}
-
 // A PDU that cannot be read is kept as it came, with the reason, rather than lost.
 bool WriteUnreadable(const char* ini, const std::string& pduHex, const std::string& error,
                      const std::string& ownNumber, const std::string& modemName) {
@@ -134,7 +122,7 @@ bool Inbound::Take(const std::string& pduHex, const std::string& ownNumber, cons
     if (!written.empty()) DeleteFileA(written.c_str());
     return false;
   }
-  std::vector<std::string> names = PartFiles(group + "-*.PART");
+  std::vector<std::string> names = datadirs::FilesIn(PartsDir(), (group + "-*.PART").c_str());
   if (names.size() < c.total) return true;
   std::vector<smspdu::Decoded> parts;
   for (const std::string& name : names) {

@@ -16,23 +16,12 @@ bool ModemLine::Open(const std::string& port, DWORD baudRate) {
     handle_ = CreateFileA(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   }
   if (handle_ == INVALID_HANDLE_VALUE) return false;
-  DCB dcb = {};
-  dcb.DCBlength = sizeof dcb;
-  bool ok = GetCommState(handle_, &dcb);
-  if (ok) {
-    SetModemLineFormat(&dcb, baudRate ? baudRate : CBR_115200);
-    ok = SetCommState(handle_, &dcb);
-  }
-  // Reads return what has arrived, or after 100 ms without anything.
-  COMMTIMEOUTS timeouts = {MAXDWORD, MAXDWORD, 100, 0, 5000};
-  if (ok) ok = SetCommTimeouts(handle_, &timeouts);
-  if (!ok) {
+  if (!SetUpModemPort(handle_, baudRate, 5000)) {
     DWORD error = GetLastError();
     Close();
     SetLastError(error);
     return false;
   }
-  PurgeComm(handle_, PURGE_RXCLEAR | PURGE_TXCLEAR);
   return true;
 }
 
@@ -49,20 +38,7 @@ bool ModemLine::Write(const std::string& data) {
 
 template <class Done>
 bool ModemLine::ReadUntil(DWORD timeoutMs, std::string* received, Done done) {
-  DWORD start = GetTickCount();
-  while (GetTickCount() - start < timeoutMs) {
-    char buffer[512];
-    DWORD n = 0;
-    if (!ReadFile(handle_, buffer, sizeof buffer, &n, nullptr)) {
-      Sleep(50);
-      continue;
-    }
-    if (n == 0) continue;
-    received->append(buffer, n);
-    if (received->size() > kMaxReply) received->erase(0, received->size() - kMaxReply);
-    if (done(*received)) return true;
-  }
-  return false;
+  return ReadModemUntil(handle_, timeoutMs, kMaxReply, received, done);
 }
 
 void ModemLine::NoteAnnouncements(const std::string& text) {

@@ -7,6 +7,7 @@
 #include "core/smsfile.h"
 #include "core/textrules.h"
 #include "counters.h"
+#include "datadirs.h"
 #include "events.h"
 #include "gwfiles.h"
 #include "modemline.h"
@@ -72,19 +73,6 @@ std::string Submitter(const SmsFileInfo& info) {
   return s;
 }
 
-// Requests of one directory, in name order (the order they were queued by
-// the usual names).
-void ListRequests(const std::string& dir, std::vector<std::string>* names) {
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA((dir + "*.REQ").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return;
-  do {
-    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names->push_back(found.cFileName);
-  } while (FindNextFileA(search, &found));
-  FindClose(search);
-  std::sort(names->begin(), names->end());
-}
-
 }  // namespace
 
 void Outbound::WriteLog(const std::string& line) {
@@ -103,20 +91,10 @@ void Outbound::FlushLog() {
 bool Outbound::Pass(ModemLine* modem, const std::string& route, const std::function<bool()>& stopping) {
   FlushLog();
   if (!modem) return true;
-  std::string base = gw::QueueDir(ini_);
-  std::vector<std::string> dirs = {base};
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA((base + "*").c_str(), &found);
-  if (search != INVALID_HANDLE_VALUE) {
-    do {
-      if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && found.cFileName[0] != '.')
-        dirs.push_back(base + found.cFileName + "\\");
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-  }
-  for (const std::string& dir : dirs) {
-    std::vector<std::string> names;
-    ListRequests(dir, &names);
+  for (const std::string& dir : datadirs::DirectoryAndSubdirectories(gw::QueueDir(ini_))) {
+    // Requests in name order: the order they were queued by the usual names.
+    std::vector<std::string> names = datadirs::FilesIn(dir, "*.REQ");
+    std::sort(names.begin(), names.end());
     for (const std::string& name : names) {
       if (stopping()) return true;
       std::string path = dir + name;

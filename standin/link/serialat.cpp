@@ -9,23 +9,12 @@ bool AtPort::Open(const std::string& port, DWORD baudRate) {
   std::string device = "\\\\.\\" + port;
   handle_ = CreateFileA(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   if (handle_ == INVALID_HANDLE_VALUE) return false;
-  DCB dcb = {};
-  dcb.DCBlength = sizeof dcb;
-  bool ok = GetCommState(handle_, &dcb);
-  if (ok) {
-    SetModemLineFormat(&dcb, baudRate ? baudRate : CBR_115200);
-    ok = SetCommState(handle_, &dcb);
-  }
-  // Reads return what has arrived, or after 100 ms without anything.
-  COMMTIMEOUTS timeouts = {MAXDWORD, MAXDWORD, 100, 0, 2000};
-  if (ok) ok = SetCommTimeouts(handle_, &timeouts);
-  if (!ok) {
+  if (!SetUpModemPort(handle_, baudRate, 2000)) {
     DWORD error = GetLastError();
     Close();
     SetLastError(error);
     return false;
   }
-  PurgeComm(handle_, PURGE_RXCLEAR | PURGE_TXCLEAR);
   return true;
 }
 
@@ -43,20 +32,11 @@ AtResult AtPort::ReadFinal(DWORD timeoutMs, std::string* reply) {
   // A modem that answers garbage fills at most this much before we give up on the start.
   const size_t kKeep = 4096;
   std::string got;
-  DWORD start = GetTickCount();
   AtResult result = AtResult::None;
-  while (result == AtResult::None && GetTickCount() - start < timeoutMs) {
-    char buffer[256];
-    DWORD n = 0;
-    if (!ReadFile(handle_, buffer, sizeof buffer, &n, nullptr)) {
-      Sleep(50);
-      continue;
-    }
-    if (n == 0) continue;
-    got.append(buffer, n);
-    if (got.size() > kKeep) got.erase(0, got.size() - kKeep);
-    result = ClassifyAtReply(got.data(), got.size());
-  }
+  ReadModemUntil(handle_, timeoutMs, kKeep, &got, [&](const std::string& r) {
+    result = ClassifyAtReply(r.data(), r.size());
+    return result != AtResult::None;
+  });
   if (reply) *reply = got;
   return result;
 }

@@ -3,59 +3,32 @@
 #include <windows.h>
 
 #include <cstdio>
-#include <cstdlib>
 
 #include "modemsimdriver.h"
+#include "testfiles.h"
 
 namespace {
 
 const char kMmsc[] = ZARQ_MMSC_DIR "/mmsc.py";
 
-std::string ReadWhole(const std::string& path) {
-  std::string out;
-  HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return out;
-  char buf[4096];
-  DWORD got;
-  while (ReadFile(h, buf, sizeof buf, &got, nullptr) && got) out.append(buf, got);
-  CloseHandle(h);
-  return out;
-}
-
-unsigned long WineServerPid() {
-  std::string stat = ReadWhole("Z:\\proc\\self\\stat");
-  return strtoul(stat.c_str(), nullptr, 10);
-}
-
 }  // namespace
 
 MmscSim::MmscSim(const std::string& options, unsigned port) {
-  static LONG counter = 0;
-  char base[160];
-  snprintf(base, sizeof base, "/tmp/zarq-mmsc-%lu-%lu-%ld", GetCurrentProcessId(), GetTickCount(),
-           InterlockedIncrement(&counter));
-  std::string readyLinux = std::string(base) + ".ready", logLinux = std::string(base) + ".log";
-  ready_ = WindowsPathOf(readyLinux);
-  log_ = WindowsPathOf(logLinux);
-  DeleteFileA(ready_.c_str());
-  DeleteFileA(log_.c_str());
+  LinuxHelperFiles files = NewLinuxHelperFiles("mmsc");
+  ready_ = files.ready;
+  log_ = files.log;
   char command[2048];
   snprintf(command, sizeof command, "/usr/bin/python3 %s --port %u --ready %s --log %s --parent %lu --lifetime 3600 %s",
-           kMmsc, port, readyLinux.c_str(), logLinux.c_str(), WineServerPid(), options.c_str());
+           kMmsc, port, files.readyLinux.c_str(), files.logLinux.c_str(), WineServerPid(), options.c_str());
   if (!RunLinuxCommand(command)) {
     error_ = "cannot run /usr/bin/python3";
     return;
   }
-  std::string line;
-  for (int i = 0; i < 300 && line.empty(); ++i) {
-    Sleep(50);
-    line = ReadWhole(ready_);
-  }
+  std::string line = WaitForReadyLine(ready_);
   unsigned got = 0;
   unsigned long pid = 0;
   if (sscanf(line.c_str(), "%u %lu", &got, &pid) != 2 || got == 0) {
-    error_ = line.empty() ? "the MMSC did not start within 15 s (" + ReadWhole(log_) + ")" : line;
+    error_ = line.empty() ? "the MMSC did not start within 15 s (" + ReadFileText(log_) + ")" : line;
     return;
   }
   port_ = got;
@@ -72,13 +45,13 @@ void MmscSim::Stop() {
   char command[128];
   snprintf(command, sizeof command, "/bin/kill -TERM %lu", pid_);
   if (RunLinuxCommand(command))
-    for (int i = 0; i < 200 && GetFileAttributesA(ready_.c_str()) != INVALID_FILE_ATTRIBUTES; ++i) Sleep(50);
+    for (int i = 0; i < 200 && PathExists(ready_); ++i) Sleep(50);
   port_ = 0;
 }
 
 std::vector<std::string> MmscSim::Events() const {
   std::vector<std::string> out;
-  std::string text = ReadWhole(log_);
+  std::string text = ReadFileText(log_);
   size_t pos = 0;
   for (size_t end; (end = text.find('\n', pos)) != std::string::npos; pos = end + 1)
     out.push_back(text.substr(pos, end - pos));

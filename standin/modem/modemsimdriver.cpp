@@ -12,13 +12,6 @@ namespace {
 
 const char kSimctl[] = ZARQ_MODEMSIM_DIR "/simctl";
 
-// Opening a file under Z:\proc\self is done by the wineserver, so this is the
-// server's Linux pid: a simulator that watches it ends with the prefix's session.
-unsigned long WineServerPid() {
-  std::string stat = ReadFileText("Z:\\proc\\self\\stat");
-  return strtoul(stat.c_str(), nullptr, 10);
-}
-
 int HexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -70,30 +63,50 @@ std::string WindowsPathOf(const std::string& linuxPath) {
   return out;
 }
 
-ModemSim::ModemSim(const std::string& options) {
+// Opening a file under Z:\proc\self is done by the wineserver, so this is the
+// server's Linux pid.
+unsigned long WineServerPid() {
+  std::string stat = ReadFileText("Z:\\proc\\self\\stat");
+  return strtoul(stat.c_str(), nullptr, 10);
+}
+
+LinuxHelperFiles NewLinuxHelperFiles(const char* kind) {
   static LONG counter = 0;
   char base[160];
-  snprintf(base, sizeof base, "/tmp/zarq-modemsim-%lu-%lu-%ld", GetCurrentProcessId(), GetTickCount(),
+  snprintf(base, sizeof base, "/tmp/zarq-%s-%lu-%lu-%ld", kind, GetCurrentProcessId(), GetTickCount(),
            InterlockedIncrement(&counter));
-  std::string readyLinux = std::string(base) + ".ready";
-  std::string logLinux = std::string(base) + ".log";
-  ready_ = WindowsPathOf(readyLinux);
-  log_ = WindowsPathOf(logLinux);
-  DeleteFileA(ready_.c_str());
-  DeleteFileA(log_.c_str());
+  LinuxHelperFiles files;
+  files.readyLinux = std::string(base) + ".ready";
+  files.logLinux = std::string(base) + ".log";
+  files.ready = WindowsPathOf(files.readyLinux);
+  files.log = WindowsPathOf(files.logLinux);
+  DeleteFileA(files.ready.c_str());
+  DeleteFileA(files.log.c_str());
+  return files;
+}
+
+std::string WaitForReadyLine(const std::string& ready) {
+  std::string line;
+  for (int i = 0; i < 300 && line.empty(); ++i) {
+    Sleep(50);
+    line = ReadFileText(ready);
+  }
+  return line;
+}
+
+ModemSim::ModemSim(const std::string& options) {
+  LinuxHelperFiles files = NewLinuxHelperFiles("modemsim");
+  ready_ = files.ready;
+  log_ = files.log;
 
   char command[1024];
   snprintf(command, sizeof command, "/usr/bin/python3 %s start --ready %s --log %s --parent %lu --lifetime 3600 %s",
-           kSimctl, readyLinux.c_str(), logLinux.c_str(), WineServerPid(), options.c_str());
+           kSimctl, files.readyLinux.c_str(), files.logLinux.c_str(), WineServerPid(), options.c_str());
   if (!RunLinuxCommand(command)) {
     error_ = "cannot run /usr/bin/python3";
     return;
   }
-  std::string line;
-  for (int i = 0; i < 300 && line.empty(); ++i) {
-    Sleep(50);
-    line = ReadFileText(ready_);
-  }
+  std::string line = WaitForReadyLine(ready_);
   if (line.empty()) {
     error_ = "the simulator did not start within 15 s";
     return;

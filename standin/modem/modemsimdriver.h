@@ -60,6 +60,21 @@ class ModemSim {
 bool RunLinuxCommand(const std::string& commandLine);
 // The Windows path ("Z:\...") of a Linux path.
 std::string WindowsPathOf(const std::string& linuxPath);
+// The Linux pid of the prefix's wineserver: a Linux helper told to watch it
+// ends with the prefix's session.
+unsigned long WineServerPid();
+
+// The ready file and log of a Linux helper started from a test, under /tmp,
+// named for this process and a count (`kind` tells the helpers apart); none
+// of them is left over from before.
+struct LinuxHelperFiles {
+  std::string readyLinux, logLinux;  // as the helper's command line names them
+  std::string ready, log;            // the same as Windows paths
+};
+LinuxHelperFiles NewLinuxHelperFiles(const char* kind);
+// What the helper wrote to its ready file once it was up; empty when it did
+// not within 15 s.
+std::string WaitForReadyLine(const std::string& ready);
 
 // Writes `command` to an open overlapped port and collects the answer.
 // Without `until`: read after read until one brings nothing (a silent read

@@ -356,25 +356,8 @@ void TakeQueued(const Settings& s, const std::string& dir, const std::string& fi
 }
 
 void SendQueue(const Settings& s, HANDLE stop) {
-  std::vector<std::string> dirs = {s.queue};
-  WIN32_FIND_DATAA found;
-  HANDLE find = FindFirstFileA((s.queue + "*").c_str(), &found);
-  if (find != INVALID_HANDLE_VALUE) {
-    do {
-      if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && found.cFileName[0] != '.')
-        dirs.push_back(s.queue + found.cFileName + "\\");
-    } while (FindNextFileA(find, &found));
-    FindClose(find);
-  }
-  for (const std::string& dir : dirs) {
-    std::vector<std::string> files;
-    find = FindFirstFileA((dir + "*.MMS").c_str(), &found);
-    if (find == INVALID_HANDLE_VALUE) continue;
-    do {
-      if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) files.push_back(found.cFileName);
-    } while (FindNextFileA(find, &found));
-    FindClose(find);
-    for (const std::string& f : files) {
+  for (const std::string& dir : datadirs::DirectoryAndSubdirectories(s.queue)) {
+    for (const std::string& f : datadirs::FilesIn(dir, "*.MMS")) {
       if (stop && WaitForSingleObject(stop, 0) == WAIT_OBJECT_0) return;
       TakeQueued(s, dir, f);
     }
@@ -505,15 +488,7 @@ PushResult ReceiveOne(const Settings& s, const std::string& path, const std::str
 
 void ReceivePushes(const Settings& s, WorkState* state, HANDLE stop) {
   std::string dir = PrivateData() + "MMSPUSH\\";
-  std::vector<std::string> files;
-  WIN32_FIND_DATAA found;
-  HANDLE find = FindFirstFileA((dir + "*.PUSH").c_str(), &found);
-  if (find == INVALID_HANDLE_VALUE) return;
-  do {
-    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) files.push_back(found.cFileName);
-  } while (FindNextFileA(find, &found));
-  FindClose(find);
-  for (const std::string& f : files) {
+  for (const std::string& f : datadirs::FilesIn(dir, "*.PUSH")) {
     if (stop && WaitForSingleObject(stop, 0) == WAIT_OBJECT_0) return;
     WorkState::Attempts& a = state->pushes[f];
     if (a.count > 0 && GetTickCount() - a.lastTick < s.retrySeconds * 1000) continue;

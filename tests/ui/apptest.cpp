@@ -27,6 +27,18 @@ std::string IniValue(const std::string& file, const std::string& section, const 
 
 void AppTest::SetUp() { UseDataDirectory(dir_); }
 
+DWORD CancelAnsweringNo(ui::Program& app, HWND sheet) {
+  ui::PressButton(sheet, PSBTN_CANCEL);
+  ui::WaitUntil(
+      [&] {
+        ui::MessageBoxInfo box;
+        if (ui::FindMessageBox(app.Id(), &box, 0)) ui::AnswerMessageBox(box, IDNO);
+        return !app.Running();
+      },
+      kBoxTimeoutMs);
+  return app.WaitExit(1000);
+}
+
 HWND AppTest::OpenConfigurationSheet(const std::string& arguments) {
   WriteSetting(g_SmsgwIni, "SMSGW", "Modem1", "Test Modem");
   if (!app_.StartConfig(arguments)) return nullptr;

@@ -24,6 +24,10 @@ constexpr DWORD kBoxTimeoutMs = 15000;
 std::string IniValue(const std::string& file, const std::string& section, const std::string& key);
 constexpr char kAbsent[] = "<absent>";
 
+// Presses Cancel on `sheet`, answers No to whatever `app` asks until it ends
+// (up to kBoxTimeoutMs) and returns its exit code (STILL_ACTIVE when it runs on).
+DWORD CancelAnsweringNo(ui::Program& app, HWND sheet);
+
 class AppTest : public ::testing::Test {
  protected:
   void SetUp() override;

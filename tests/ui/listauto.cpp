@@ -59,6 +59,15 @@ void PostMouse(HWND window, UINT message, WPARAM keys, POINT at) {
   PostMessageW(window, message, keys, MAKELPARAM(at.x, at.y));
 }
 
+bool SetRowState(HWND list, int row, UINT state, UINT mask) {
+  RemoteMemory memory(list, sizeof(LVITEMW));
+  LVITEMW item = {};
+  item.stateMask = mask;
+  item.state = state;
+  return memory.Ok() && memory.Write(&item, sizeof item) &&
+         Send(list, LVM_SETITEMSTATE, WPARAM(row), memory.Param());
+}
+
 // A point inside the row's first column, scrolled into view first.
 bool RowPoint(HWND list, int row, POINT* at) {
   Send(list, LVM_ENSUREVISIBLE, WPARAM(row), FALSE);
@@ -112,6 +121,15 @@ std::vector<int> SelectedRows(HWND list) {
     rows.push_back(row);
   }
   return rows;
+}
+
+bool SelectRows(HWND list, const std::vector<int>& rows) {
+  bool ok = SetRowState(list, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+  for (size_t i = 0; i < rows.size(); ++i) {
+    UINT state = LVIS_SELECTED | (i == 0 ? LVIS_FOCUSED : 0);
+    ok = SetRowState(list, rows[i], state, state) && ok;
+  }
+  return ok;
 }
 
 int ListTopRow(HWND list) { return int(Send(list, LVM_GETTOPINDEX, 0, 0)); }

@@ -17,6 +17,8 @@ std::string ListCell(HWND list, int row, int column);
 // One column of every row, joined with "|" after each.
 std::string ListColumn(HWND list, int column);
 std::vector<int> SelectedRows(HWND list);
+// Selects exactly `rows` (the first one focused) without clicking.
+bool SelectRows(HWND list, const std::vector<int>& rows);
 int ListTopRow(HWND list);
 // True when the row is scrolled into the visible part of the list.
 bool ListRowVisible(HWND list, int row);

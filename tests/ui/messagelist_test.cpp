@@ -204,12 +204,16 @@ class MessageListTest : public AppTest {
     return "";
   }
 
+  // The command lines of the programs opened so far (each is followed by
+  // its working directory in the record).
   std::vector<std::string> Opened() const {
     std::vector<std::string> lines;
     std::string text = ReadFileText(dir_ / "opened.log");
     for (size_t pos = 0, end; (end = text.find('\n', pos)) != std::string::npos; pos = end + 1)
       lines.push_back(text.substr(pos, end - pos));
-    return lines;
+    std::vector<std::string> commands;
+    for (size_t i = 0; i + 1 < lines.size(); i += 2) commands.push_back(lines[i]);
+    return commands;
   }
   // The next program the list opens: its command line.
   std::string NextOpened() {

@@ -218,15 +218,7 @@ TEST_F(AppTest, SheetsOfferHelpOnlyWithTheDocumentAndOnlyTheConfigurationSheetMi
     EXPECT_EQ(ui::IsItemVisible(sheet, IDHELP) && ui::IsItemEnabled(sheet, IDHELP), c.helpDocument) << "case " << i;
     LONG_PTR style = GetWindowLongPtrA(sheet, GWL_STYLE);
     EXPECT_EQ((style & WS_MINIMIZEBOX) != 0, !c.wizard) << "case " << i;
-    ui::PressButton(sheet, PSBTN_CANCEL);
-    ui::WaitUntil(
-        [&] {
-          ui::MessageBoxInfo box;
-          if (ui::FindMessageBox(app.Id(), &box, 0)) ui::AnswerMessageBox(box, IDNO);
-          return !app.Running();
-        },
-        kBoxTimeoutMs);
-    EXPECT_EQ(app.WaitExit(1000), 0u) << "case " << i;
+    EXPECT_EQ(CancelAnsweringNo(app, sheet), 0u) << "case " << i;
   }
 }
 

@@ -25,33 +25,9 @@ constexpr DWORD kServiceMs = 60000;
 int RedPixels(HWND control) {
   HWND top = GetAncestor(control, GA_ROOT);
   SetWindowPos(top, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-  RECT r;
-  GetWindowRect(control, &r);
-  int width = r.right - r.left, height = r.bottom - r.top, red = 0;
-  HDC screen = GetDC(nullptr);
-  HDC memory = CreateCompatibleDC(screen);
-  BITMAPINFO info = {};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = -height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
-  void* bits = nullptr;
-  HBITMAP canvas = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  if (canvas && width > 0 && height > 0) {
-    HGDIOBJ old = SelectObject(memory, canvas);
-    BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
-    GdiFlush();
-    for (int i = 0; i < width * height; ++i) {
-      DWORD p = static_cast<DWORD*>(bits)[i];  // 0x00RRGGBB
-      if (((p >> 16) & 0xFF) > 200 && ((p >> 8) & 0xFF) < 90 && (p & 0xFF) < 90) ++red;
-    }
-    SelectObject(memory, old);
-  }
-  if (canvas) DeleteObject(canvas);
-  DeleteDC(memory);
-  ReleaseDC(nullptr, screen);
+  int red = 0;
+  for (DWORD p : ui::CaptureScreen(control, 4096).bits)
+    if (((p >> 16) & 0xFF) > 200 && ((p >> 8) & 0xFF) < 90 && (p & 0xFF) < 90) ++red;
   SetWindowPos(top, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   return red;
 }

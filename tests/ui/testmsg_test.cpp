@@ -24,6 +24,7 @@
 #include "resource.h"
 #include "servicetest.h"
 #include "smspdu.h"
+#include "testfiles.h"
 #include "uiauto.h"
 
 namespace {
@@ -34,18 +35,6 @@ constexpr DWORD kStartMs = 30000;
 constexpr DWORD kWaitMs = 60000;
 
 bool Usable(HWND window, int id) { return ui::IsItemVisible(window, id) && ui::IsItemEnabled(window, id); }
-
-std::vector<std::string> FilesIn(const std::string& pattern) {
-  std::vector<std::string> out;
-  WIN32_FIND_DATAA found;
-  HANDLE h = FindFirstFileA(pattern.c_str(), &found);
-  if (h == INVALID_HANDLE_VALUE) return out;
-  do {
-    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) out.push_back(found.cFileName);
-  } while (FindNextFileA(h, &found));
-  FindClose(h);
-  return out;
-}
 
 std::string Joined(const std::vector<std::string>& lines) {
   std::string out;
@@ -84,7 +73,7 @@ class TestMessagePage : public ::testing::Test {
  protected:
   void SetUp() override {
     ini_ = data_.Ini("SMSGW.INI");
-    WriteSetting(ini_.c_str(), "SMSGW", "WebPort", std::to_string(LoopbackSocket(false).Port()).c_str());
+    WriteSetting(ini_.c_str(), "SMSGW", "WebPort", std::to_string(FreeTcpPort()).c_str());
   }
   std::string Status(HWND page, int id) { return ui::ItemText(page, id); }
   bool Shows(HWND page, int id, const std::string& text, DWORD ms = 15000) {

@@ -57,12 +57,6 @@ HWND MessageBoxIconControl(HWND window) {
   return nullptr;
 }
 
-// 32-bit top-down pixels of a w x h area.
-struct Pixels {
-  int width = 0, height = 0;
-  std::vector<DWORD> bits;
-};
-
 HBITMAP CreateCanvas(HDC dc, int width, int height, DWORD** bits) {
   BITMAPINFO info = {};
   info.bmiHeader.biSize = sizeof info.bmiHeader;
@@ -77,8 +71,9 @@ HBITMAP CreateCanvas(HDC dc, int width, int height, DWORD** bits) {
   return bitmap;
 }
 
-// What the screen shows of a window, at most `limit` pixels wide and high.
-Pixels CaptureScreen(HWND window, int limit = 256) {
+}  // namespace
+
+Pixels CaptureScreen(HWND window, int limit) {
   Pixels out;
   RECT r;
   if (!GetWindowRect(window, &r)) return out;
@@ -101,6 +96,8 @@ Pixels CaptureScreen(HWND window, int limit = 256) {
   ReleaseDC(nullptr, screen);
   return out;
 }
+
+namespace {
 
 // A system icon drawn in this process over `background`, at the given size.
 Pixels RenderIcon(LPCSTR which, int width, int height, DWORD background) {

@@ -108,6 +108,15 @@ void AnswerMessageBox(const MessageBoxInfo& box, int button);
 // blocked, unable to answer either) just as it stands.
 bool SaveWindowImage(HWND window, const std::string& path, bool ownerBusy = false);
 
+// 32-bit top-down pixels (0x00RRGGBB) of a width x height area.
+struct Pixels {
+  int width = 0, height = 0;
+  std::vector<DWORD> bits;
+};
+// What the screen shows of a window; no pixels when it is more than `limit`
+// pixels wide or high.
+Pixels CaptureScreen(HWND window, int limit = 256);
+
 // What the screen shows of a window where no other window lies over it: how
 // many of its pixels show, how many of those have the colour `background`
 // and how many are ink (less than half as light, as text is), in which rows

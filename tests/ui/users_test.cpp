@@ -9,8 +9,8 @@
 #include "app/configstore.h"
 #include "apptest.h"
 #include "gateway/zarqpeer.h"
+#include "listauto.h"
 #include "pages/useraccounts.h"
-#include "remotelist.h"
 #include "resource.h"
 
 namespace {
@@ -100,13 +100,13 @@ TEST_F(UsersPageTest, AddEditDeleteAndTheLoginSwitch) {
   HWND page = ui::SelectPage(sheet, kUsersPage);
   ASSERT_TRUE(page);
   HWND list = GetDlgItem(page, IDC_SMSUSERS_LIST);
-  ASSERT_EQ(ui::ListItemCount(list), 9);
-  EXPECT_EQ(ui::ListItemText(list, 0, 0), "alice");
-  EXPECT_EQ(ui::ListItemText(list, 0, 1), "Alice A");
-  EXPECT_EQ(ui::ListItemText(list, 8, 0), "u9");
+  ASSERT_EQ(ui::ListRowCount(list), 9);
+  EXPECT_EQ(ui::ListCell(list, 0, 0), "alice");
+  EXPECT_EQ(ui::ListCell(list, 0, 1), "Alice A");
+  EXPECT_EQ(ui::ListCell(list, 8, 0), "u9");
   EXPECT_FALSE(ui::IsItemChecked(page, IDC_SMSUSERS_WEBAUTH));
   PostMessageA(list, WM_CHAR, 'C', 1);  // type-ahead through the store's own search
-  EXPECT_TRUE(ui::WaitUntil([&] { return ui::SelectedListItems(list) == std::vector<int>{2}; }, 5000));
+  EXPECT_TRUE(ui::WaitUntil([&] { return ui::SelectedRows(list) == std::vector<int>{2}; }, 5000));
 
   // Insert adds: a fresh user, with the name checks.
   Key(list, VK_INSERT);
@@ -131,7 +131,7 @@ TEST_F(UsersPageTest, AddEditDeleteAndTheLoginSwitch) {
   Click(dialog, IDC_USERINFO_MM7, true);
   ui::SetItemText(dialog, IDC_USERINFO_IP, "10.1.1.1");
   Confirm(dialog);
-  EXPECT_TRUE(ui::WaitUntil([&] { return ui::ListItemCount(list) == 10; }, 5000));
+  EXPECT_TRUE(ui::WaitUntil([&] { return ui::ListRowCount(list) == 10; }, 5000));
 
   UserFields dave;
   std::strcpy(dave.name, "dave");
@@ -159,12 +159,7 @@ TEST_F(UsersPageTest, AddEditDeleteAndTheLoginSwitch) {
   ui::WaitGone(box.window, kBoxTimeoutMs);
 
   // Without SMPP the stored addresses stay hidden; the box shows the record's byte.
-  POINT carol = ui::ListItemCenter(list, 2);
-  ASSERT_GE(carol.y, 0);
-  PostMessageA(list, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(carol.x, carol.y));
-  PostMessageA(list, WM_LBUTTONUP, 0, MAKELPARAM(carol.x, carol.y));
-  PostMessageA(list, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(carol.x, carol.y));
-  PostMessageA(list, WM_LBUTTONUP, 0, MAKELPARAM(carol.x, carol.y));
+  ui::DoubleClickRow(list, 2);
   dialog = UserDialog();
   ASSERT_TRUE(dialog);
   EXPECT_EQ(ui::ItemText(dialog, IDC_USERINFO_NAME), "carol");
@@ -176,7 +171,7 @@ TEST_F(UsersPageTest, AddEditDeleteAndTheLoginSwitch) {
   EXPECT_EQ(ReadUserRouting("carol"), "+1999");
 
   // Enter edits; with ten users a rename is allowed and takes directory, key and login along.
-  ASSERT_TRUE(ui::SelectListItems(list, {1}));
+  ASSERT_TRUE(ui::SelectRows(list, {1}));
   Key(list, VK_RETURN);
   dialog = UserDialog();
   ASSERT_TRUE(dialog);
@@ -185,7 +180,7 @@ TEST_F(UsersPageTest, AddEditDeleteAndTheLoginSwitch) {
   EXPECT_TRUE(ui::IsItemChecked(dialog, IDC_USERINFO_MM7));
   ui::SetItemText(dialog, IDC_USERINFO_NAME, "robert");
   Confirm(dialog);
-  EXPECT_TRUE(ui::WaitUntil([&] { return ui::ListItemText(list, 3, 0) == "robert"; }, 5000));
+  EXPECT_TRUE(ui::WaitUntil([&] { return ui::ListCell(list, 3, 0) == "robert"; }, 5000));
   EXPECT_FALSE(Stored("bob"));
   EXPECT_EQ(SMSGetRecordCount(store_), 10u);
   EXPECT_EQ(ReadFileText(UserDir("robert") + "\\mail.txt"), "bob");
@@ -200,12 +195,12 @@ TEST_F(UsersPageTest, AddEditDeleteAndTheLoginSwitch) {
   unsigned char u9[UserRecord::kSize];
   ASSERT_TRUE(Stored("u9", u9));
   SMSDeleteUser(store_, u9);
-  ASSERT_TRUE(ui::SelectListItems(list, {8, 9}));
+  ASSERT_TRUE(ui::SelectRows(list, {8, 9}));
   Key(list, VK_DELETE);
   box = ExpectBox("Delete 2 users?");
   EXPECT_EQ(box.icon, ui::Icon::Question);
   ui::AnswerMessageBox(box, IDYES);
-  EXPECT_TRUE(ui::WaitUntil([&] { return ui::ListItemCount(list) == 8; }, 5000));
+  EXPECT_TRUE(ui::WaitUntil([&] { return ui::ListRowCount(list) == 8; }, 5000));
   EXPECT_FALSE(Stored("u8"));
   EXPECT_FALSE(PathExists(UserDir("u8")));
   EXPECT_TRUE(PathExists(UserDir("u9")));  // not fetched: left alone

@@ -53,3 +53,5 @@ bool LoopbackSocket::Accepts() const {
   closesocket(s);
   return ok;
 }
+
+unsigned FreeTcpPort() { return LoopbackSocket(false).Port(); }

@@ -13,6 +13,10 @@ void StartWinsock();
 // port are refused while no other socket can take it.
 UINT_PTR BindLoopback(unsigned* port, bool listening = true);
 
+// A TCP port nothing listens on now, for a service's own listener: other
+// checkouts' tests share the host's ports.
+unsigned FreeTcpPort();
+
 // The same, closed with the object.
 class LoopbackSocket {
  public:

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 void WriteFileText(const std::string& path, const std::string& text) {
   HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return;
@@ -23,6 +25,19 @@ std::string ReadFileText(const std::string& path) {
 }
 
 bool PathExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::vector<std::string> FilesIn(const std::string& pattern) {
+  std::vector<std::string> out;
+  WIN32_FIND_DATAA found;
+  HANDLE h = FindFirstFileA(pattern.c_str(), &found);
+  if (h == INVALID_HANDLE_VALUE) return out;
+  do {
+    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) out.push_back(found.cFileName);
+  } while (FindNextFileA(h, &found));
+  FindClose(h);
+  std::sort(out.begin(), out.end());
+  return out;
+}
 
 void RemoveTree(const std::string& path) {
   std::string dir = path;

@@ -22,22 +22,11 @@
 #include "modemsimdriver.h"
 #include "servicetest.h"
 #include "smspdu.h"
+#include "testfiles.h"
 
 namespace {
 
 constexpr DWORD kWaitMs = 60000;
-
-unsigned FreeTcpPort() { return LoopbackSocket(false).Port(); }
-
-bool StartGateway() {
-  if (!CreateServiceByHand("ZarqSMS", "Zarq SMS Gateway", BinDirectory() + "ZARQGATESVC.EXE")) return false;
-  SC_HANDLE scm = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
-  SC_HANDLE service = scm ? OpenServiceA(scm, "ZarqSMS", SERVICE_START) : nullptr;
-  bool started = service && StartServiceA(service, 0, nullptr);
-  if (service) CloseServiceHandle(service);
-  if (scm) CloseServiceHandle(scm);
-  return started && WaitForState("ZarqSMS", SERVICE_RUNNING, 15000);
-}
 
 bool WaitFor(const std::function<bool()>& condition, DWORD ms = kWaitMs) {
   DWORD start = GetTickCount();
@@ -46,19 +35,6 @@ bool WaitFor(const std::function<bool()>& condition, DWORD ms = kWaitMs) {
     Sleep(100);
   }
   return true;
-}
-
-std::vector<std::string> FilesIn(const std::string& pattern) {
-  std::vector<std::string> out;
-  WIN32_FIND_DATAA found;
-  HANDLE h = FindFirstFileA(pattern.c_str(), &found);
-  if (h == INVALID_HANDLE_VALUE) return out;
-  do {
-    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) out.push_back(found.cFileName);
-  } while (FindNextFileA(h, &found));
-  FindClose(h);
-  std::sort(out.begin(), out.end());
-  return out;
 }
 
 std::string TodayLog(const ScratchDir& dir) {
@@ -208,7 +184,7 @@ TEST_F(Gateway, SendsReceivesAndSetsBadRequestsAside) {
   DWORD written = 0;
   WriteFile(held, held_text, sizeof held_text - 1, &written, nullptr);
 
-  ASSERT_TRUE(StartGateway());
+  ASSERT_TRUE(StartGatewayService());
   EXPECT_TRUE(WaitFor([&] { return FilesIn(data_.Dir() / "Q\\*.REQ") == std::vector<std::string>{"C1.REQ"}; }))
       << "left: " << FilesIn(data_.Dir() / "Q\\*.REQ").size();
   EXPECT_TRUE(WaitFor([&] { return !Queued("SUB\\A2.REQ"); }));
@@ -257,7 +233,7 @@ TEST_F(Gateway, HeldLogDelaysTheDeletionNotTheSendingAndTheWebQueuesBehindItsLog
   ModemSim sim;
   ASSERT_TRUE(sim.Started()) << sim.Error();
   Set("Modem1", sim.Port() + ":");
-  ASSERT_TRUE(StartGateway());
+  ASSERT_TRUE(StartGatewayService());
   HANDLE log = CreateFileA(TodayLog(data_.Dir()).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(log, INVALID_HANDLE_VALUE);
@@ -307,7 +283,7 @@ TEST_F(Gateway, RefusedSendsAreRetriedThenGivenUpAndTheErrorFileFollowsTheModem)
   Set("Modem1", sim->Port() + ":");
   errorFile += std::to_string(com) + "-.ERR";
   Queue("R1.REQ", "[SMS]\r\nPhoneNumber=+15550100100\r\nData=refused\r\n");
-  ASSERT_TRUE(StartGateway());
+  ASSERT_TRUE(StartGatewayService());
   // After the first attempt the request tells why it waits.
   EXPECT_TRUE(WaitFor([&] {
     static SmsFileInfo info;

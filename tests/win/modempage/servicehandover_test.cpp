@@ -51,20 +51,6 @@ bool WaitHolders(int comNumber, int holders, DWORD ms, bool orMore = false) {
   }
 }
 
-// A TCP port nothing listens on now, for the service's web interface: other
-// checkouts' services share the host's ports.
-unsigned FreeTcpPort() { return LoopbackSocket(false).Port(); }
-
-bool StartGatewayService() {
-  if (!CreateServiceByHand("ZarqSMS", "Zarq SMS Gateway", BinDirectory() + "ZARQGATESVC.EXE")) return false;
-  SC_HANDLE scm = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
-  SC_HANDLE service = scm ? OpenServiceA(scm, "ZarqSMS", SERVICE_START) : nullptr;
-  bool started = service && StartServiceA(service, 0, nullptr);
-  if (service) CloseServiceHandle(service);
-  if (scm) CloseServiceHandle(scm);
-  return started && WaitForState("ZarqSMS", SERVICE_RUNNING, 15000);
-}
-
 struct HandoverCase {
   bool refuses;      // RefuseModemRequests=Yes: busy beyond the wait limit
   bool lent;         // ModemAllocate gives a lease

@@ -218,6 +218,16 @@ bool WaitForState(const char* name, DWORD state, DWORD ms) {
   return QueryFacts(name).state == state;
 }
 
+bool StartGatewayService() {
+  if (!CreateServiceByHand("ZarqSMS", "Zarq SMS Gateway", BinDirectory() + "ZARQGATESVC.EXE")) return false;
+  SC_HANDLE scm = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
+  SC_HANDLE service = scm ? OpenServiceA(scm, "ZarqSMS", SERVICE_START) : nullptr;
+  bool started = service && StartServiceA(service, 0, nullptr);
+  if (service) CloseServiceHandle(service);
+  if (scm) CloseServiceHandle(scm);
+  return started && WaitForState("ZarqSMS", SERVICE_RUNNING, 15000);
+}
+
 bool ForceRemoveService(const char* name, DWORD ms) {
   SC_HANDLE scm = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
   if (!scm) return false;

@@ -55,6 +55,9 @@ void ForceRemoveBoth();
 // Creates a service by hand (demand start) with the given executable.
 bool CreateServiceByHand(const char* name, const char* display, const std::string& exe);
 bool WaitForState(const char* name, DWORD state, DWORD ms);
+// Creates the gateway service ZarqSMS by hand from the build's ZARQGATESVC.EXE
+// and starts it; true once it runs (up to 15 s).
+bool StartGatewayService();
 
 // --- Message boxes (caption = the product title) of this process, of the
 // programs it started with StartProgram, and of their descendants ---
