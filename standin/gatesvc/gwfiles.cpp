@@ -5,6 +5,7 @@
 #include "core/smsfile.h"
 #include "core/textrules.h"
 #include "datadirs.h"
+#include "debugtrace.h"
 
 namespace gw {
 
@@ -117,22 +118,7 @@ bool AppendToFile(const std::string& path, const std::string& line) {
 }
 
 void DebugLog(const char* ini, const std::string& text) {
-  if (!IsYesValue(Setting(ini, "SMSGW", "Debug").c_str())) return;
-  SYSTEMTIME now;
-  GetLocalTime(&now);
-  char stamp[48];
-  snprintf(stamp, sizeof stamp, "%s.%03u ", DisplayTime(now).c_str(), now.wMilliseconds);
-  std::string line = stamp;
-  for (unsigned char c : text) {
-    if (c == '\r') line += "\\r";
-    else if (c == '\n') line += "\\n";
-    else if (c < 32 || c == 127) {
-      char hex[8];
-      snprintf(hex, sizeof hex, "\\x%02x", c);
-      line += hex;
-    } else line += char(c);
-  }
-  AppendToFile(ProgramDataDir() + "SMSDEBUG.LOG", line + "\r\n");
+  AppendDebugLine(ini, "SMSGW", ProgramDataDir() + "SMSDEBUG.LOG", text);
 }
 
 void SetRouteError(const char* route, const std::string& text) {

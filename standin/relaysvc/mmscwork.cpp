@@ -12,6 +12,7 @@
 #include "core/textrules.h"
 #include "counters.h"
 #include "datadirs.h"
+#include "debugtrace.h"
 #include "events.h"
 #include "httpclient.h"
 
@@ -107,6 +108,11 @@ Account ReadAccount(const std::string& route) {
   a.server = Profile("VASP", "Server", "", ini);
   a.gateway = Profile("VASP", "WAPGatewayIP", "", ini);
   return a;
+}
+
+// The MMSC's debug log, when the Debug Logs page has switched it on.
+void Trace(const Settings& s, const std::string& text) {
+  AppendDebugLine(s.mmscIni, "MMSC", ProgramData() + "MMSCDEBUG.LOG", text);
 }
 
 std::string Now(const char* format) {
@@ -243,7 +249,13 @@ Outcome Deliver(const Settings& s, const std::string& route, const Bytes& messag
     o.permanent = true;
     return o;
   }
+  std::string to;
+  for (const std::string& r : recipients) to += (to.empty() ? "" : ";") + r;
+  Trace(s, "POST " + account.server + (account.gateway.empty() ? "" : " through WAP gateway " + account.gateway) +
+               ": m-send-req of " + std::to_string(request.size()) + " bytes to " + to + ", transaction " + tid);
   HttpExchange x = HttpSend("POST", account.server, account.gateway, kMmsType, request, s.timeoutMs, 64 * 1024);
+  Trace(s, x.answered ? "HTTP " + std::to_string(x.status) + ", " + std::to_string(x.body.size()) + " bytes"
+                      : "no answer: " + x.error);
   if (!x.answered || x.status < 200 || x.status > 299) {
     o.error = x.answered ? "the MMS server answered HTTP " + std::to_string(x.status) : x.error;
     SetRouteError(route, o.error);
@@ -256,6 +268,8 @@ Outcome Deliver(const Settings& s, const std::string& route, const Bytes& messag
     return o;
   }
   ClearRouteError(route);
+  Trace(s, "m-send-conf: " + mms::ResponseStatusText(conf.responseStatus) +
+               (conf.messageId.empty() ? "" : ", message id " + conf.messageId));
   if (conf.responseStatus != mms::kStatusOk) {
     o.error = mms::ResponseStatusText(conf.responseStatus);
     if (!conf.responseText.empty()) o.error += " (" + conf.responseText + ")";
@@ -333,6 +347,8 @@ void TakeQueued(const Settings& s, const std::string& dir, const std::string& fi
   std::string to;
   for (const std::string& a : addresses) to += (to.empty() ? "" : ";") + a;
   MmscLogEntry entry{Now("log"), "OUT", route.empty() ? s.defaultRoute : route, "", to, "", file, o.messageId};
+  Trace(s, "OUT " + file + (o.sent ? ": sent" : ": attempt " + std::to_string(retries + 1) + " of " +
+                                                   std::to_string(s.maxRetries) + " failed: " + o.error));
   if (o.sent) {
     entry.result = "OK";
     AppendLog(entry);  // before the files go: a reader of the queue then finds the verdict
@@ -428,6 +444,7 @@ PushResult ReceiveOne(const Settings& s, const std::string& path, const std::str
   std::string route = s.defaultRoute;
   MmscLogEntry entry{Now("log"), "IN", "modem", "", "", "", file, ""};
   auto fail = [&](const std::string& why) {
+    Trace(s, "IN " + file + ": not stored: " + why);
     entry.result = "ERROR: " + why;
     AppendLog(entry);
     ReportGatewayEvent(kSource, EVENTLOG_WARNING_TYPE, ("Received MMS " + file + " not stored: " + why).c_str());
@@ -460,7 +477,11 @@ PushResult ReceiveOne(const Settings& s, const std::string& path, const std::str
   Account account = ReadAccount(route);
   std::string gateway = !s.modemGateway.empty() ? s.modemGateway : account.gateway;
   std::string server = !s.modemServer.empty() ? s.modemServer : account.server;
+  Trace(s, "IN " + file + ": notification from " + note.from + ", GET " + note.contentLocation +
+               (gateway.empty() ? "" : " through WAP gateway " + gateway));
   HttpExchange x = HttpSend("GET", note.contentLocation, gateway, "", {}, s.timeoutMs, kMaxMessage);
+  Trace(s, x.answered ? "HTTP " + std::to_string(x.status) + ", " + std::to_string(x.body.size()) + " bytes"
+                      : "no answer: " + x.error + " (tried again later)");
   if (!x.answered || x.status < 200 || x.status > 299) return PushResult::Retry;
   mms::RetrieveConf m;
   if (!mms::DecodeRetrieveConf(x.body.data(), x.body.size(), &m, &error))
@@ -473,6 +494,7 @@ PushResult ReceiveOne(const Settings& s, const std::string& path, const std::str
   std::string header = Store(s, m, &error);
   if (header.empty()) return fail(error);
   AddDayCounter("MMSIN-MODEM");
+  Trace(s, "IN " + file + ": stored as " + header);
   entry.from = m.from;
   for (const std::string& t : m.to) entry.to += (entry.to.empty() ? "" : ";") + t;
   entry.result = "OK";

@@ -143,8 +143,9 @@ TEST(Mmsc, TestMessageGoesOutAndComesBackAsAReceivedMms) {
   MmscSim operatorMmsc("--push-dir " + rig.PushDir());
   ASSERT_TRUE(operatorMmsc.Started()) << operatorMmsc.Error();
   rig.SetServer(operatorMmsc.Url());
-  rig.Queue("TEST03A7", "+15550100100");
   const ScratchDir& d = rig.Dir();
+  WritePrivateProfileStringA("MMSC", "Debug", "Yes", (d / "MMSC.INI").c_str());
+  rig.Queue("TEST03A7", "+15550100100");
 
   ASSERT_TRUE(WaitFor([&] { return !PathExists(d / "VASPQ\\TEST03A7.MMS"); })) << "the message was not taken";
   EXPECT_FALSE(PathExists(d / "VASPQ\\TEST03A7.INI"));
@@ -197,6 +198,12 @@ TEST(Mmsc, TestMessageGoesOutAndComesBackAsAReceivedMms) {
   EXPECT_EQ(f[6], header);
   EXPECT_TRUE(WaitFor([&] { return !operatorMmsc.EventsWith("\"notifyresp\"").empty(); }));
   EXPECT_TRUE(WaitFor([&] { return !PathExists(d / "MMSPUSH\\*.PUSH"); }));
+  // The debug log, switched on for this run, follows the message both ways.
+  std::string trace = ReadFileText(d / "MMSCDEBUG.LOG");
+  EXPECT_NE(trace.find("POST " + operatorMmsc.Url()), std::string::npos) << trace;
+  EXPECT_NE(trace.find("m-send-conf: Ok"), std::string::npos) << trace;
+  EXPECT_NE(trace.find(" OUT TEST03A7.MMS: sent\r\n"), std::string::npos) << trace;
+  EXPECT_NE(trace.find(": stored as " + header + "\r\n"), std::string::npos) << trace;
 }
 
 TEST(Mmsc, RefusedOrBusyMessagesEndInTheLogWithTheError) {
@@ -224,6 +231,7 @@ TEST(Mmsc, RefusedOrBusyMessagesEndInTheLogWithTheError) {
     EXPECT_EQ(f[6], "TEST00AF.MMS") << "case " << i;
     EXPECT_EQ(operatorMmsc.EventsWith("\"send-req\"").size(), cases[i].retried ? 2u : 1u) << "case " << i;
     EXPECT_EQ(Today(d, "MMSOUT-MMSC"), 0u) << "case " << i;
+    EXPECT_FALSE(PathExists(d / "MMSCDEBUG.LOG")) << "case " << i << ": no debug log unless it is switched on";
   }
 }
 
