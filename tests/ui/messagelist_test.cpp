@@ -99,7 +99,10 @@ class MessageListTest : public AppTest {
     for (const char* store : kStores) CreateDirectoryA((dir_ / store).c_str(), nullptr);
   }
 
-  void TearDown() override {
+  void TearDown() override { CloseList(); }
+
+  // Closes the list (and an MMS view over it) and waits for its host to end.
+  void CloseList() {
     if (app_.Running() && dialog_) {
       for (HWND w : ui::TopWindows(app_.Id()))  // an MMS view first, then its list
         if (ui::WindowText(w) == "MMS Message Details") {
@@ -113,6 +116,7 @@ class MessageListTest : public AppTest {
 
   // Opens the list of `kind` (`openings` times in turn, each once the last closes).
   bool Open(Kind kind, int openings = 1) {
+    CloseList();  // one list host at a time: what a key or click opens is that list's
     kind_ = kind;
     if (!app_.Start("zarq_listhost.exe", Format("%d %d %s", kind, openings, tools_.c_str()))) return false;
     return FindList();
@@ -219,7 +223,7 @@ class MessageListTest : public AppTest {
   std::string NextOpened() {
     size_t seen = opened_++;
     std::vector<std::string> lines;
-    ui::WaitUntil([&] { return (lines = Opened()).size() > seen; }, 20000);
+    ui::WaitUntil([&] { return (lines = Opened()).size() > seen; }, 60000);
     return lines.size() > seen ? lines[seen] : "<nothing opened>";
   }
   std::string NotepadOn(const std::string& path) const { return "NOTEPAD.EXE \"" + dir_.Path() + path + "\""; }
