@@ -77,6 +77,20 @@ class ModemPageTest : public AppTest {
     return box;
   }
 
+  // Lookup Operator Settings pressed: the chooser, once it shows.
+  HWND OpenChooser(HWND page) {
+    ui::ClickItem(page, IDC_MODEM_LOOKUP);
+    HWND chooser = nullptr;
+    ui::WaitUntil(
+        [&] {
+          for (HWND w : ui::TopWindows(app_.Id()))
+            if (ui::WindowText(w) == "Operator Settings") chooser = w;
+          return chooser != nullptr;
+        },
+        kBoxTimeoutMs);
+    return chooser;
+  }
+
   HWND sheet_ = nullptr;
 };
 
@@ -375,21 +389,14 @@ TEST_F(ModemPageTest, OperatorSettingsThatChangeAFieldAreTestedAgain) {
   EXPECT_FALSE(ui::FindMessageBox(app_.Id(), &none, 0)) << "asked again: " << none.text;
 
   // The first operator of the first country.
-  ui::ClickItem(page, IDC_MODEM_LOOKUP);
-  HWND chooser = nullptr;
-  ASSERT_TRUE(ui::WaitUntil(
-      [&] {
-        for (HWND w : ui::TopWindows(app_.Id()))
-          if (ui::WindowText(w) == "Operator Settings") chooser = w;
-        return chooser != nullptr;
-      },
-      kBoxTimeoutMs));
-  const int kCountry = 201, kOperators = 202, kApn = 203;  // the chooser's controls
-  SendMessageA(GetDlgItem(chooser, kCountry), CB_SETCURSEL, 0, 0);
-  SendMessageA(chooser, WM_COMMAND, MAKEWPARAM(kCountry, CBN_SELCHANGE), LPARAM(GetDlgItem(chooser, kCountry)));
-  SendMessageA(GetDlgItem(chooser, kOperators), LB_SETCURSEL, 0, 0);
-  SendMessageA(chooser, WM_COMMAND, MAKEWPARAM(kOperators, LBN_SELCHANGE), LPARAM(GetDlgItem(chooser, kOperators)));
-  std::string apn = ui::ItemText(chooser, kApn);
+  HWND chooser = OpenChooser(page);
+  ASSERT_TRUE(chooser);
+  HWND countries = GetDlgItem(chooser, IDC_OPERATOR_COUNTRY), operators = GetDlgItem(chooser, IDC_OPERATOR_LIST);
+  SendMessageA(countries, CB_SETCURSEL, 0, 0);
+  SendMessageA(chooser, WM_COMMAND, MAKEWPARAM(IDC_OPERATOR_COUNTRY, CBN_SELCHANGE), LPARAM(countries));
+  SendMessageA(operators, LB_SETCURSEL, 0, 0);
+  SendMessageA(chooser, WM_COMMAND, MAKEWPARAM(IDC_OPERATOR_LIST, LBN_SELCHANGE), LPARAM(operators));
+  std::string apn = ui::ItemText(chooser, IDC_OPERATOR_APN);
   ASSERT_FALSE(apn.empty());
   ASSERT_NE(apn, "old.apn");
   PostMessageA(chooser, WM_COMMAND, IDOK, 0);
@@ -431,15 +438,8 @@ TEST_F(ModemPageTest, OperatorFoundBySearchPassesTheConnectionTestAsFilledIn) {
   HWND page = ui::SelectPage(sheet_, kModemPage);
   ASSERT_TRUE(page);
 
-  ui::ClickItem(page, IDC_MODEM_LOOKUP);
-  HWND chooser = nullptr;
-  ASSERT_TRUE(ui::WaitUntil(
-      [&] {
-        for (HWND w : ui::TopWindows(app_.Id()))
-          if (ui::WindowText(w) == "Operator Settings") chooser = w;
-        return chooser != nullptr;
-      },
-      kBoxTimeoutMs));
+  HWND chooser = OpenChooser(page);
+  ASSERT_TRUE(chooser);
   ui::SetItemText(chooser, IDC_OPERATOR_SEARCH, "LISTENING");
   HWND list = GetDlgItem(chooser, IDC_OPERATOR_LIST);
   ASSERT_TRUE(ui::WaitUntil([&] { return SendMessageA(list, LB_GETCOUNT, 0, 0) == 1; }, kBoxTimeoutMs));
