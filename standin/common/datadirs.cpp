@@ -99,4 +99,14 @@ std::vector<std::string> DirectoryAndSubdirectories(const std::string& dir) {
   return dirs;
 }
 
+bool AppendToFile(const std::string& path, const std::string& text) {
+  HANDLE h = CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  bool ok = WriteFile(h, text.data(), DWORD(text.size()), &written, nullptr) && written == text.size();
+  CloseHandle(h);
+  return ok;
+}
+
 }  // namespace datadirs

@@ -24,4 +24,8 @@ std::vector<std::string> FilesIn(const std::string& dir, const char* pattern);
 // `dir` (ending in a backslash) and each of its subdirectories whose name does
 // not start with a dot, each ending in a backslash: a queue and its routes.
 std::vector<std::string> DirectoryAndSubdirectories(const std::string& dir);
+// Appends `text` to the file at `path` (created when missing) in one write, so
+// that lines of several writers never mix; false when the file cannot be
+// opened or not all of it was written.
+bool AppendToFile(const std::string& path, const std::string& text);
 }  // namespace datadirs

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "core/textrules.h"
+#include "datadirs.h"
 
 void AppendDebugLine(const std::string& settingsFile, const char* section, const std::string& logPath,
                      const std::string& text) {
@@ -30,12 +31,5 @@ void AppendDebugLine(const std::string& settingsFile, const char* section, const
       line += char(c);
     }
   }
-  line += "\r\n";
-  // Appends from both services' threads interleave by whole lines.
-  HANDLE h = CreateFileA(logPath.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                         nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return;
-  DWORD written = 0;
-  WriteFile(h, line.data(), DWORD(line.size()), &written, nullptr);
-  CloseHandle(h);
+  datadirs::AppendToFile(logPath, line + "\r\n");
 }

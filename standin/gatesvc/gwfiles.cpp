@@ -107,16 +107,6 @@ std::string WriteNewFile(const std::string& directory, const char* prefix, const
   return "";
 }
 
-bool AppendToFile(const std::string& path, const std::string& line) {
-  HANDLE h = CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                         FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return false;
-  DWORD written = 0;
-  bool ok = WriteFile(h, line.data(), DWORD(line.size()), &written, nullptr) && written == line.size();
-  CloseHandle(h);
-  return ok;
-}
-
 void DebugLog(const char* ini, const std::string& text) {
   AppendDebugLine(ini, "SMSGW", ProgramDataDir() + "SMSDEBUG.LOG", text);
 }

@@ -33,10 +33,6 @@ bool ReadWholeFile(const std::string& path, size_t limit, std::string* text);
 std::string WriteNewFile(const std::string& directory, const char* prefix, const char* extension,
                          const std::string& text);
 
-// Appends a line to a log file, shared with readers; false when the file is
-// held or the disk refuses.
-bool AppendToFile(const std::string& path, const std::string& line);
-
 // SMSDEBUG.LOG in the program-data directory, when `Debug` of [SMSGW] is on:
 // one line per entry, local time first, control characters escaped.
 void DebugLog(const char* ini, const std::string& text);

@@ -84,7 +84,7 @@ void Outbound::WriteLog(const std::string& line) {
 // Lines the log refused (held by another program, a full disk) are written
 // once it takes them again, in their order.
 void Outbound::FlushLog() {
-  while (!pendingLog_.empty() && gw::AppendToFile(pendingLog_.front().first, pendingLog_.front().second))
+  while (!pendingLog_.empty() && datadirs::AppendToFile(pendingLog_.front().first, pendingLog_.front().second))
     pendingLog_.pop_front();
 }
 

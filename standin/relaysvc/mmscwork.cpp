@@ -143,14 +143,7 @@ void AppendLog(const MmscLogEntry& entry) {
   std::string path = ProgramData() + "MMSC-" + Now("day") + ".LOG";
   std::string line = MmscLogLine(entry);
   for (int attempt = 0; attempt < 50; ++attempt) {
-    HANDLE h = CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h != INVALID_HANDLE_VALUE) {
-      DWORD written = 0;
-      WriteFile(h, line.data(), DWORD(line.size()), &written, nullptr);
-      CloseHandle(h);
-      return;
-    }
+    if (datadirs::AppendToFile(path, line)) return;
     Sleep(20);
   }
   ReportGatewayEvent(kSource, EVENTLOG_ERROR_TYPE, ("Cannot write the MMSC log " + path).c_str());
