@@ -42,6 +42,12 @@ function(zarq_test name)
     set(T_TIMEOUT 300)
   endif()
   set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT})
+  # Windows of the program's tests share one display, and some tests read a
+  # window off the screen: a test that shows windows (label ui, or LOCKS
+  # display) never runs beside another, so none lies over what is being read.
+  if("ui" IN_LIST T_LABELS AND NOT "display" IN_LIST T_LOCKS)
+    list(APPEND T_LOCKS display)
+  endif()
   if(T_LOCKS)
     set_tests_properties(${name} PROPERTIES RESOURCE_LOCK "${T_LOCKS}")
     # The tests that share the service manager run one after another and make

@@ -285,6 +285,7 @@ TEST_F(AddModemTest, WizardSelectModemStepLeadsToServerSettings) {
     ui::SetItemText(step, IDC_ADDMODEM_PIN, cases[i].pin);
     ui::PressButton(wizard, PSBTN_NEXT);
     Answer(cases[i].outcome);
+    ASSERT_TRUE(ui::WaitIdle(wizard, kBoxTimeoutMs)) << "case " << i;  // the step saves after the box
     EXPECT_EQ(IniValue(SmsgwIni(), "SMSGW", "Modem1"), cases[i].modem1) << "case " << i;
     EXPECT_EQ(IniValue(SmsgwIni(), "Modem - Good Modem", "PIN"), cases[i].savedPin) << "case " << i;
   }
