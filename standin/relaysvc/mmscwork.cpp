@@ -344,10 +344,11 @@ void TakeQueued(const Settings& s, const std::string& dir, const std::string& fi
                                                    std::to_string(s.maxRetries) + " failed: " + o.error));
   if (o.sent) {
     entry.result = "OK";
-    AppendLog(entry);  // before the files go: a reader of the queue then finds the verdict
+    // Logged and counted before the files go: whoever sees the queue shrink finds both.
+    AppendLog(entry);
+    AddDayCounter("MMSOUT-MMSC");
     DeleteFileA(iniPath.c_str());
     DeleteFileA(mmsPath.c_str());
-    AddDayCounter("MMSOUT-MMSC");
     return;
   }
   ++retries;

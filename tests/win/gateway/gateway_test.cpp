@@ -212,7 +212,8 @@ TEST_F(Gateway, SendsReceivesAndSetsBadRequestsAside) {
                                         "+15550100100: " + std::string(200, 'L'), "+15550100100: was held"}));
   EXPECT_EQ(Today(data_.Dir(), "SMSSENT"), 3u);
   EXPECT_EQ(Today(data_.Dir(), "SMSFAILED"), 4u);
-  EXPECT_EQ(Today(data_.Dir(), "SMSRECEIVED"), 3u);
+  // Counted just after the file appears.
+  EXPECT_TRUE(WaitFor([&] { return Today(data_.Dir(), "SMSRECEIVED") == 3u; })) << Today(data_.Dir(), "SMSRECEIVED");
   EXPECT_EQ(Today(data_.Dir(), "SMSSUBMIT"), 7u);
 
   // Messages of every coding, and a WAP push in two parts for the MMSC.
