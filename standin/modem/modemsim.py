@@ -888,13 +888,20 @@ def clear_stale_links(prefix):
             pass
 
 
+# Ports handed out when none is asked for. Those above are given only on
+# request, so a caller that stops its simulator and starts one again on the
+# same port (a modem unplugged and plugged back) never finds it taken by a
+# simulator started meanwhile.
+FIRST_FREE_PORTS = range(3, 50)
+
+
 def claim_com(prefix, wanted, target):
     """Creates dosdevices/comN -> target; returns N. Symlink creation is the
     atomic claim, so simulators started side by side never share a port."""
     dosdevices = os.path.join(prefix, "dosdevices")
     os.makedirs(dosdevices, exist_ok=True)
     os.makedirs(state_dir(prefix), exist_ok=True)
-    numbers = [wanted] if wanted else range(3, 100)
+    numbers = [wanted] if wanted else FIRST_FREE_PORTS
     for n in numbers:
         link = os.path.join(dosdevices, "com%d" % n)
         try:

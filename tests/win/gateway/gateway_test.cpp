@@ -278,7 +278,8 @@ TEST_F(Gateway, HeldLogDelaysTheDeletionNotTheSendingAndTheWebQueuesBehindItsLog
 
 TEST_F(Gateway, RefusedSendsAreRetriedThenGivenUpAndTheErrorFileFollowsTheModem) {
   std::string errorFile = data_.Dir() / "COM";
-  auto sim = std::make_unique<ModemSim>("--fail-sends always --fail-code 500");
+  // A port no simulator takes unasked, so that it is free again when the modem comes back.
+  auto sim = std::make_unique<ModemSim>("--fail-sends always --fail-code 500 --com 50");
   ASSERT_TRUE(sim->Started()) << sim->Error();
   int com = sim->Number();
   Set("Modem1", sim->Port() + ":");
