@@ -43,6 +43,7 @@ TEST_F(AppTest, WizardOnFirstRunSwitchesDebugLogsOnAndItsCancelEndsTheProgram) {
   // Configuration Complete: Back alone until Yes (Next) or No (Finish) is chosen.
   HWND complete = ui::SelectPage(wizard, kCompleteStep);
   EXPECT_TRUE(ui::WaitUntil([&] { return ButtonUsable(wizard, ui::kBackButton); }, 5000));
+  ui::WaitIdle(wizard, 5000);
   EXPECT_FALSE(ui::IsItemChecked(complete, IDC_WIZCOMPLETE_YES));
   EXPECT_FALSE(ui::IsItemChecked(complete, IDC_WIZCOMPLETE_NO));
   EXPECT_FALSE(ButtonUsable(wizard, ui::kNextButton));

@@ -312,7 +312,11 @@ bool IsItemVisible(HWND dialog, int id) {
 }
 
 bool WaitItemText(HWND dialog, int id, const std::string& text, DWORD timeoutMs) {
-  return WaitUntil([&] { return ItemText(dialog, id) == text; }, timeoutMs);
+  if (!WaitUntil([&] { return ItemText(dialog, id) == text; }, timeoutMs)) return false;
+  // The handler that set the text may still be setting the dialog's other
+  // controls: let it finish before the caller reads them.
+  WaitIdle(dialog, 5000);
+  return true;
 }
 
 const char* IconName(Icon icon) {

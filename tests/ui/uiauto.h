@@ -84,7 +84,8 @@ void ClickItem(HWND dialog, int id);
 bool IsItemChecked(HWND dialog, int id);
 bool IsItemEnabled(HWND dialog, int id);
 bool IsItemVisible(HWND dialog, int id);
-// Waits until the control's text equals `text`.
+// Waits until the control's text equals `text`, then until the dialog's
+// thread has finished the handler that set it (so its other controls are set too).
 bool WaitItemText(HWND dialog, int id, const std::string& text, DWORD timeoutMs);
 
 // ---- message boxes ----
