@@ -122,17 +122,7 @@ class MessageListTest : public AppTest {
     return FindList();
   }
   // The program's MMS view, once it shows.
-  HWND FindView() {
-    HWND view = nullptr;
-    ui::WaitUntil(
-        [&] {
-          for (HWND w : ui::TopWindows(app_.Id()))
-            if (ui::WindowText(w) == "MMS Message Details") view = w;
-          return view != nullptr;
-        },
-        kBoxTimeoutMs);
-    return view;
-  }
+  HWND FindView() { return ui::WaitTopWindow(app_.Id(), "MMS Message Details", kBoxTimeoutMs); }
   bool FindList() {
     dialog_ = nullptr;
     ui::WaitUntil(
@@ -538,14 +528,8 @@ class MmsViewTest : public MessageListTest {
   }
   std::vector<std::string> Entries() const {
     std::vector<std::string> out;
-    for (LRESULT i = 0, n = SendMessageA(parts_, LB_GETCOUNT, 0, 0); i < n; ++i) {
-      wchar_t wide[1024] = L"";
-      if (SendMessageW(parts_, LB_GETTEXTLEN, WPARAM(i), 0) >= 1024) continue;
-      SendMessageW(parts_, LB_GETTEXT, WPARAM(i), reinterpret_cast<LPARAM>(wide));
-      char text[2048];
-      WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof text, nullptr, nullptr);
-      out.push_back(text);
-    }
+    for (LRESULT i = 0, n = SendMessageA(parts_, LB_GETCOUNT, 0, 0); i < n; ++i)
+      out.push_back(ui::ListBoxEntry(parts_, i));
     return out;
   }
   // Selects an entry and presses View; returns once the press has been handled

@@ -214,15 +214,7 @@ void Shoot(HWND window, const std::string& dir, const char* name) {
 
 // The program's visible top-level window with this caption, once it shows.
 HWND FindWindowCaption(DWORD processId, const std::string& caption) {
-  HWND found = nullptr;
-  ui::WaitUntil(
-      [&] {
-        for (HWND w : ui::TopWindows(processId))
-          if (ui::WindowText(w) == caption) found = w;
-        return found != nullptr;
-      },
-      kWaitMs);
-  return found;
+  return ui::WaitTopWindow(processId, caption, kWaitMs);
 }
 
 // Shows each page of the program's sheet in turn and saves it.
@@ -267,17 +259,6 @@ bool ShootSheetDialog(ui::Program& program, HWND sheet, int pageIndex, int butto
   return filled;
 }
 
-// Entry `index` of a list box of another process, asked for in Unicode
-// (which Wine converts), as UTF-8.
-std::string ListBoxText(HWND list, LRESULT index) {
-  wchar_t wide[512] = L"";
-  if (SendMessageW(list, LB_GETTEXTLEN, WPARAM(index), 0) >= LRESULT(sizeof wide / sizeof wide[0])) return "";
-  SendMessageW(list, LB_GETTEXT, WPARAM(index), reinterpret_cast<LPARAM>(wide));
-  char text[1024] = "";
-  WideCharToMultiByte(CP_UTF8, 0, wide, -1, text, sizeof text, nullptr, nullptr);
-  return text;
-}
-
 // The operator settings chooser searching "Vodafone" over every country,
 // with the German operator chosen.
 bool FillOperatorSearch(HWND chooser) {
@@ -288,7 +269,7 @@ bool FillOperatorSearch(HWND chooser) {
       [&] {
         LRESULT n = SendMessageA(list, LB_GETCOUNT, 0, 0);
         for (LRESULT i = 0; i < n && wanted < 0; ++i)
-          if (ListBoxText(list, i).find("(Germany)") != std::string::npos) wanted = i;
+          if (ui::ListBoxEntry(list, i).find("(Germany)") != std::string::npos) wanted = i;
         return wanted >= 0;
       },
       kWaitMs);

@@ -36,17 +36,12 @@ bool ShowsRed(HWND page, int id, bool red) {
   return ui::WaitUntil([&] { return (RedPixels(GetDlgItem(page, id)) > 8) == red; }, kTickMs);
 }
 
-// A list box entry of another process (asked for in Unicode, which Wine converts).
+// The entries of the event viewer's list of another process, without their times.
 std::vector<std::string> ListEntries(HWND list) {
   std::vector<std::string> out;
   LRESULT n = SendMessageW(list, LB_GETCOUNT, 0, 0);
   for (LRESULT i = 0; i < n; ++i) {
-    wchar_t wide[2100] = L"";
-    if (SendMessageW(list, LB_GETTEXTLEN, WPARAM(i), 0) >= 2048) continue;
-    SendMessageW(list, LB_GETTEXT, WPARAM(i), reinterpret_cast<LPARAM>(wide));
-    char text[4200] = "";
-    WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof text, nullptr, nullptr);
-    std::string line = text;
+    std::string line = ui::ListBoxEntry(list, i);
     // "YYYY-MM-DD hh:mm:ss - " before each entry.
     out.push_back(line.size() > 22 && line.substr(19, 3) == " - " ? line.substr(22) : "<no time> " + line);
   }
@@ -109,15 +104,7 @@ class StatusPageTest : public AppTest {
 
   HWND OpenEventLog(HWND page) {
     ui::ClickItem(page, IDC_STATUS_EVENT_LOG);
-    HWND dialog = nullptr;
-    ui::WaitUntil(
-        [&] {
-          for (HWND w : ui::TopWindows(app_.Id()))
-            if (ui::WindowText(w) == "Event Log") dialog = w;
-          return dialog != nullptr;
-        },
-        kTickMs);
-    return dialog;
+    return ui::WaitTopWindow(app_.Id(), "Event Log", kTickMs);
   }
 
   bool EventsShow(HWND dialog, const std::vector<std::string>& events) {

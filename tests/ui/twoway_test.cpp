@@ -12,15 +12,7 @@
 namespace {
 
 HWND ProgramWindow(DWORD processId, const std::string& title) {
-  HWND found = nullptr;
-  ui::WaitUntil(
-      [&] {
-        for (HWND w : ui::TopWindows(processId))
-          if (ui::WindowText(w) == title) return (found = w) != nullptr;
-        return false;
-      },
-      kBoxTimeoutMs);
-  return found;
+  return ui::WaitTopWindow(processId, title, kBoxTimeoutMs);
 }
 
 

@@ -258,6 +258,18 @@ std::vector<HWND> TopWindows(DWORD processId) {
   return windows;
 }
 
+HWND WaitTopWindow(DWORD processId, const std::string& caption, DWORD timeoutMs) {
+  HWND found = nullptr;
+  WaitUntil(
+      [&] {
+        for (HWND w : TopWindows(processId))
+          if (WindowText(w) == caption) return (found = w) != nullptr;
+        return false;
+      },
+      timeoutMs);
+  return found;
+}
+
 HWND FindSheet(DWORD processId, DWORD timeoutMs) {
   HWND sheet = nullptr;
   WaitUntil(
@@ -309,6 +321,31 @@ bool IsItemEnabled(HWND dialog, int id) {
 bool IsItemVisible(HWND dialog, int id) {
   HWND item = GetDlgItem(dialog, id);
   return item && IsWindowVisible(item);
+}
+
+namespace {
+
+std::string EntryText(HWND control, UINT lengthMessage, UINT textMessage, LRESULT index) {
+  LRESULT length = SendMessageW(control, lengthMessage, WPARAM(index), 0);
+  if (length < 0) return "";
+  // Room to spare: a list that changes between the two questions may have a longer entry there.
+  std::vector<wchar_t> wide(size_t(length) + 1024, L'\0');
+  SendMessageW(control, textMessage, WPARAM(index), reinterpret_cast<LPARAM>(wide.data()));
+  wide.back() = L'\0';
+  int bytes = WideCharToMultiByte(CP_ACP, 0, wide.data(), -1, nullptr, 0, nullptr, nullptr);
+  if (bytes <= 1) return "";
+  std::string text(size_t(bytes), '\0');
+  WideCharToMultiByte(CP_ACP, 0, wide.data(), -1, &text[0], bytes, nullptr, nullptr);
+  text.pop_back();
+  return text;
+}
+
+}  // namespace
+
+std::string ListBoxEntry(HWND list, LRESULT index) { return EntryText(list, LB_GETTEXTLEN, LB_GETTEXT, index); }
+
+std::string ComboBoxEntry(HWND combo, LRESULT index) {
+  return EntryText(combo, CB_GETLBTEXTLEN, CB_GETLBTEXT, index);
 }
 
 bool WaitItemText(HWND dialog, int id, const std::string& text, DWORD timeoutMs) {

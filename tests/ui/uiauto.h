@@ -55,6 +55,9 @@ class Program {
 
 // The program's visible top-level windows.
 std::vector<HWND> TopWindows(DWORD processId);
+// The program's visible top-level window with exactly this caption, once it
+// shows; null when none did within `timeoutMs`.
+HWND WaitTopWindow(DWORD processId, const std::string& caption, DWORD timeoutMs);
 
 // ---- property sheets ----
 // Dialog ids of the sheet's own buttons.
@@ -84,6 +87,11 @@ void ClickItem(HWND dialog, int id);
 bool IsItemChecked(HWND dialog, int id);
 bool IsItemEnabled(HWND dialog, int id);
 bool IsItemVisible(HWND dialog, int id);
+// Entry `index` of a list box or a combo box of another process, in the ANSI
+// code page; "" for no such entry. Asked for in Unicode: Wine hands the ANSI
+// form of these messages across processes unconverted.
+std::string ListBoxEntry(HWND list, LRESULT index);
+std::string ComboBoxEntry(HWND combo, LRESULT index);
 // Waits until the control's text equals `text`, then until the dialog's
 // thread has finished the handler that set it (so its other controls are set too).
 bool WaitItemText(HWND dialog, int id, const std::string& text, DWORD timeoutMs);

@@ -45,17 +45,7 @@ class UsersPageTest : public AppTest {
   }
 
   // The "Edit User" dialog, once it shows.
-  HWND UserDialog() {
-    HWND found = nullptr;
-    ui::WaitUntil(
-        [&] {
-          for (HWND w : ui::TopWindows(app_.Id()))
-            if (ui::WindowText(w) == "Edit User") found = w;
-          return found != nullptr;
-        },
-        kBoxTimeoutMs);
-    return found;
-  }
+  HWND UserDialog() { return ui::WaitTopWindow(app_.Id(), "Edit User", kBoxTimeoutMs); }
   void Click(HWND dialog, int id, bool checked) {
     ui::ClickItem(dialog, id);
     EXPECT_TRUE(ui::WaitUntil([&] { return ui::IsItemChecked(dialog, id) == checked; }, 5000)) << "control " << id;

@@ -25,29 +25,18 @@ constexpr char kTested[] = "Modem successfully tested!";
 constexpr char kInUse[] = "Modem is in use by the ZarqSMS service.\r\n\r\nPlease try again later.";
 constexpr char kCmgsRefused[] = "Modem does not properly support command for sending SMS (AT+CMGS)";
 
-// Entry `index` of a combo box of another process. Asked for in Unicode:
-// Wine hands the ANSI form of this message across processes unconverted.
-std::string ComboText(HWND combo, LRESULT index) {
-  wchar_t wide[600] = L"";
-  if (SendMessageW(combo, CB_GETLBTEXTLEN, WPARAM(index), 0) >= LRESULT(sizeof wide / sizeof wide[0])) return "";
-  SendMessageW(combo, CB_GETLBTEXT, WPARAM(index), reinterpret_cast<LPARAM>(wide));
-  char text[1200] = "";
-  WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof text, nullptr, nullptr);
-  return text;
-}
-
 std::vector<std::string> ComboEntries(HWND dialog, int id) {
   std::vector<std::string> out;
   HWND combo = GetDlgItem(dialog, id);
   LRESULT count = SendMessageA(combo, CB_GETCOUNT, 0, 0);
-  for (LRESULT i = 0; i < count; ++i) out.push_back(ComboText(combo, i));
+  for (LRESULT i = 0; i < count; ++i) out.push_back(ui::ComboBoxEntry(combo, i));
   return out;
 }
 
 std::string ComboSelection(HWND dialog, int id) {
   HWND combo = GetDlgItem(dialog, id);
   LRESULT index = SendMessageA(combo, CB_GETCURSEL, 0, 0);
-  return index < 0 ? "<none>" : ComboText(combo, index);
+  return index < 0 ? "<none>" : ui::ComboBoxEntry(combo, index);
 }
 
 void SelectEntry(HWND dialog, int id, const std::string& text) {
@@ -59,15 +48,7 @@ void SelectEntry(HWND dialog, int id, const std::string& text) {
 
 // The visible top-level window of the program with exactly this caption.
 HWND FindWindowCaption(DWORD processId, const std::string& caption, DWORD ms) {
-  HWND found = nullptr;
-  ui::WaitUntil(
-      [&] {
-        for (HWND w : ui::TopWindows(processId))
-          if (ui::WindowText(w) == caption) return (found = w) != nullptr;
-        return false;
-      },
-      ms);
-  return found;
+  return ui::WaitTopWindow(processId, caption, ms);
 }
 
 

@@ -80,15 +80,7 @@ class ModemPageTest : public AppTest {
   // Lookup Operator Settings pressed: the chooser, once it shows.
   HWND OpenChooser(HWND page) {
     ui::ClickItem(page, IDC_MODEM_LOOKUP);
-    HWND chooser = nullptr;
-    ui::WaitUntil(
-        [&] {
-          for (HWND w : ui::TopWindows(app_.Id()))
-            if (ui::WindowText(w) == "Operator Settings") chooser = w;
-          return chooser != nullptr;
-        },
-        kBoxTimeoutMs);
-    return chooser;
+    return ui::WaitTopWindow(app_.Id(), "Operator Settings", kBoxTimeoutMs);
   }
 
   HWND sheet_ = nullptr;
@@ -356,14 +348,8 @@ TEST_F(ModemPageTest, AnotherConnectionKindIsNoModemAndLeavingAsksForOne) {
   PostMessageA(sheet_, PSM_SETCURSEL, kServerPage, 0);
   ui::MessageBoxInfo box = Answer("Please select a modem", IDOK);
   EXPECT_EQ(box.icon, ui::Icon::Error);
-  HWND dialog = nullptr;
-  EXPECT_TRUE(ui::WaitUntil(
-      [&] {
-        for (HWND w : ui::TopWindows(app_.Id()))
-          if (ui::WindowText(w) == "Add Modem") dialog = w;
-        return dialog != nullptr;
-      },
-      kBoxTimeoutMs));
+  HWND dialog = ui::WaitTopWindow(app_.Id(), "Add Modem", kBoxTimeoutMs);
+  EXPECT_TRUE(dialog);
   EXPECT_EQ(ui::CurrentPage(sheet_), page) << "the page was left without a modem";
   if (dialog) ui::ClickItem(dialog, IDCANCEL);
   EXPECT_EQ(IniValue(SmsgwIni(), "SMSGW", "Modem1"), "smpp - Provider");
