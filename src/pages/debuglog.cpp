@@ -3,7 +3,6 @@
 #include <windows.h>
 #include <commctrl.h>
 
-
 #include "app/appstate.h"
 #include "app/configstore.h"
 #include "app/pageprotocol.h"

@@ -115,6 +115,13 @@ void Trace(const Settings& s, const std::string& text) {
   AppendDebugLine(s.mmscIni, "MMSC", ProgramData() + "MMSCDEBUG.LOG", text);
 }
 
+// Addresses as the log and the debug log list them: separated by semicolons.
+std::string AddressList(const std::vector<std::string>& addresses) {
+  std::string list;
+  for (const std::string& a : addresses) list += (list.empty() ? "" : ";") + a;
+  return list;
+}
+
 std::string Now(const char* format) {
   SYSTEMTIME t;
   GetLocalTime(&t);
@@ -242,10 +249,9 @@ Outcome Deliver(const Settings& s, const std::string& route, const Bytes& messag
     o.permanent = true;
     return o;
   }
-  std::string to;
-  for (const std::string& r : recipients) to += (to.empty() ? "" : ";") + r;
   Trace(s, "POST " + account.server + (account.gateway.empty() ? "" : " through WAP gateway " + account.gateway) +
-               ": m-send-req of " + std::to_string(request.size()) + " bytes to " + to + ", transaction " + tid);
+               ": m-send-req of " + std::to_string(request.size()) + " bytes to " + AddressList(recipients) +
+               ", transaction " + tid);
   HttpExchange x = HttpSend("POST", account.server, account.gateway, kMmsType, request, s.timeoutMs, 64 * 1024);
   Trace(s, x.answered ? "HTTP " + std::to_string(x.status) + ", " + std::to_string(x.body.size()) + " bytes"
                       : "no answer: " + x.error);
@@ -337,9 +343,8 @@ void TakeQueued(const Settings& s, const std::string& dir, const std::string& fi
   }
   CloseHandle(h);
 
-  std::string to;
-  for (const std::string& a : addresses) to += (to.empty() ? "" : ";") + a;
-  MmscLogEntry entry{Now("log"), "OUT", route.empty() ? s.defaultRoute : route, "", to, "", file, o.messageId};
+  MmscLogEntry entry{Now("log"), "OUT", route.empty() ? s.defaultRoute : route, "", AddressList(addresses), "", file,
+                     o.messageId};
   Trace(s, "OUT " + file + (o.sent ? ": sent" : ": attempt " + std::to_string(retries + 1) + " of " +
                                                    std::to_string(s.maxRetries) + " failed: " + o.error));
   if (o.sent) {
@@ -490,7 +495,7 @@ PushResult ReceiveOne(const Settings& s, const std::string& path, const std::str
   AddDayCounter("MMSIN-MODEM");
   Trace(s, "IN " + file + ": stored as " + header);
   entry.from = m.from;
-  for (const std::string& t : m.to) entry.to += (entry.to.empty() ? "" : ";") + t;
+  entry.to = AddressList(m.to);
   entry.result = "OK";
   entry.fileName = header;
   entry.messageId = m.messageId;
